@@ -1,0 +1,25 @@
+// Helpers shared by the POSIX implementations of this folder.
+#ifndef PROBATOR_PLATFORM_POSIX_INTERNAL_H_
+#define PROBATOR_PLATFORM_POSIX_INTERNAL_H_
+
+#include <cerrno>
+
+namespace platform {
+
+// Repeats a system call while it is interrupted by a signal.
+template <typename Call>
+auto retry_on_eintr(Call call) {
+  decltype(call()) result;
+  do {
+    result = call();
+  } while (result == -1 && errno == EINTR);
+  return result;
+}
+
+// The read end of the pipe that becomes readable once a stop was requested
+// (SIGINT or SIGTERM); -1 before the handlers are installed.
+int stop_pipe_fd();
+
+}  // namespace platform
+
+#endif  // PROBATOR_PLATFORM_POSIX_INTERNAL_H_

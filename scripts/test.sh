@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the debug configuration (AddressSanitizer and UndefinedBehaviorSanitizer,
+# warnings as errors) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DPROBATOR_SANITIZE=ON -DPROBATOR_WERROR=ON >/dev/null
+cmake --build build/debug
+ctest --test-dir build/debug --output-on-failure -j 2 --timeout 900

@@ -1,0 +1,168 @@
+#include "tester/folders.h"
+
+#include "tester/console/display.h"
+
+Folders::Folders(Display* console, platform::FileSystem* file_system)
+    : console_(console), file_system_(file_system) {}
+
+Folders::~Folders() {
+  for (std::optional<std::string>* folder : {&work_, &source_, &test_}) {
+    if (*folder) remove_folder(**folder);
+  }
+}
+
+const std::string& Folders::path_or_empty(const std::optional<std::string>& path) {
+  static const std::string kNone;
+  return path ? *path : kNone;
+}
+
+StatusCode Folders::load(ConfigText& text) {
+  StatusCode result = read_settings(text);
+  if (result != ST_NO_ERROR) return result;
+  return check_folders();
+}
+
+StatusCode Folders::read_settings(ConfigText& text) {
+  std::optional<size_t> header = text.find("[FOLDERS]", 0);
+  if (!header) return ST_INI_SECTION;
+  SectionCut cut(text, *header);
+
+  struct Setting {
+    const char* key;
+    const char* line;
+    std::optional<std::string>* folder;
+  };
+  const Setting settings[] = {
+      {"source", "\nset source folder to ", &source_},
+      {"work", "\nset work folder to ", &work_},
+      {"test", "\nset test folder to ", &test_},
+  };
+  console_->print("\n\nLoad folder settings...");
+  for (const Setting& setting : settings) {
+    console_->print(setting.line);
+    std::string path;
+    // Keys are looked up from the start of the whole text, not the header.
+    if (!get_string(text, 0, setting.key, &path)) {
+      source_.reset();
+      work_.reset();
+      test_.reset();
+      return ST_INI_KEY;
+    }
+    *setting.folder = path;
+    console_->print_format("\"%s\"", path.c_str());
+  }
+  return ST_NO_ERROR;
+}
+
+StatusCode Folders::check_folders() {
+  console_->print("\n\nCheck loaded settings...");
+  console_->print("\ncheck source folder ... ");
+  if (StatusCode r = prepare_folder(*source_, true)) return r;
+  console_->print("\ncheck work folder ... ");
+  if (StatusCode r = prepare_folder(*work_, true)) return r;
+  console_->print("\ncheck test files folder ... ");
+  return prepare_folder(*test_, true);
+}
+
+StatusCode Folders::prepare_folder(const std::string& path, bool verbose) {
+  std::unique_ptr<platform::Folder> folder = file_system_->open_folder(path);
+  if (!folder) {
+    // A folder that cannot be listed counts as missing.
+    if (verbose) console_->print("not exist");
+    StatusCode result = create_path(path);
+    if (verbose) console_->print(result != ST_NO_ERROR ? " (creation fail)" : " (creating done)");
+    return result;
+  }
+  if (verbose) console_->print("exist");
+  StatusCode result = empty_folder(*folder);
+  if (verbose) console_->print(result != ST_NO_ERROR ? " (clearing fail)" : " (clearing done)");
+  return result;
+}
+
+// An entry that cannot be removed does not stop the emptying; the first
+// failure is the result, but a failing listing ends it and has the last word.
+StatusCode Folders::empty_folder(platform::Folder& folder) {
+  StatusCode result = ST_NO_ERROR;
+  platform::FolderEntry entry;
+  for (;;) {
+    platform::ListResult step = folder.next(&entry);
+    if (step == platform::ListResult::kEnd) break;
+    if (step == platform::ListResult::kError) {
+      result = ST_FOLDER_LIST;
+      break;
+    }
+    if (entry.name == "." || entry.name == "..") continue;
+    folder.make_accessible(entry.name);
+    if (entry.is_folder) {
+      StatusCode inner = empty_subfolder(folder, entry.name);
+      if (result == ST_NO_ERROR) result = inner;
+      if (!folder.remove_subfolder(entry.name) && result == ST_NO_ERROR) {
+        result = ST_FOLDER_REMOVE;
+      }
+    } else if (!folder.remove_file(entry.name) && result == ST_NO_ERROR) {
+      result = ST_FOLDER_DELETE;
+    }
+  }
+  return result;
+}
+
+StatusCode Folders::empty_subfolder(platform::Folder& parent, const std::string& name) {
+  std::unique_ptr<platform::Folder> folder = parent.open_subfolder(name);
+  if (!folder) {
+    // As for any folder that cannot be listed: it counts as missing, and
+    // creating it again fails while it stands there.
+    return parent.make_subfolder(name) ? ST_NO_ERROR : ST_FOLDER_CREATE;
+  }
+  return empty_folder(*folder);
+}
+
+StatusCode Folders::remove_folder(const std::string& path) {
+  if (StatusCode r = prepare_folder(path, false)) return r;
+  return file_system_->remove_folder(path) ? ST_NO_ERROR : ST_FOLDER_REMOVE;
+}
+
+StatusCode Folders::create_path(const std::string& path) {
+  // Creating a level that exists fails; only the last level's result counts.
+  StatusCode result = ST_NO_ERROR;
+  for (size_t slash = path.find('/'); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    bool made = file_system_->make_folder(path.substr(0, slash + 1));
+    result = made ? ST_NO_ERROR : ST_FOLDER_CREATE;
+  }
+  return result;
+}
+
+std::string Folders::join_path(std::string_view first, std::string_view second,
+                               std::string_view third) {
+  std::string path;
+  path.reserve(first.size() + second.size() + third.size());
+  path.append(first).append(second).append(third);
+  return path;
+}
+
+StatusCode Folders::write_file(const std::string& name, std::string_view bytes) {
+  switch (file_system_->write_file(name, bytes)) {
+    case platform::WriteResult::kCreateFailed: return ST_FILE_OPEN;
+    case platform::WriteResult::kShortWrite: return ST_FILE_WRITE;
+    case platform::WriteResult::kOk:
+    case platform::WriteResult::kCloseFailed:  // the bytes are written
+      break;
+  }
+  return ST_NO_ERROR;
+}
+
+StatusCode Folders::copy_file(const std::string& new_name, const std::string& existing) {
+  return file_system_->copy_file(new_name, existing) ? ST_NO_ERROR : ST_FILE_COPY;
+}
+
+StatusCode Folders::move_file(const std::string& new_name, const std::string& existing) {
+  return file_system_->move_file(new_name, existing) ? ST_NO_ERROR : ST_FILE_MOVE;
+}
+
+StatusCode Folders::delete_file(const std::string& name) {
+  return file_system_->delete_file(name) ? ST_NO_ERROR : ST_FILE_MOVE;
+}
+
+bool Folders::file_exists(const std::string& name, platform::Links links) {
+  return file_system_->can_read(name, links);
+}

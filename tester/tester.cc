@@ -1,0 +1,84 @@
+#include "tester/tester.h"
+
+#include "platform/signals.h"
+#include "tester/console/display.h"
+#include "tester/console/task_board.h"
+#include "tester/folders.h"
+#include "tester/net/connection.h"
+
+Tester::Tester(Display* console, platform::FileSystem* file_system) : console_(console) {
+  folders_ = std::make_unique<Folders>(console_, file_system);
+  board_ = std::make_unique<TaskBoard>();
+  console_->set_board(board_.get());
+  board_->set_observer(console_);
+  board_->reset();
+  connection_ = std::make_unique<Connection>();
+}
+
+Tester::~Tester() {
+  connection_.reset();
+  board_.reset();
+  folders_.reset();
+}
+
+StatusCode Tester::init(const std::string& file_name) {
+  std::string bytes;
+  switch (folders_->file_system().read_file(file_name, &bytes, platform::Links::kFollow)) {
+    case platform::ReadResult::kOpenFailed: return ST_INI_OPEN;
+    case platform::ReadResult::kReadFailed: return ST_INI_READ;
+    case platform::ReadResult::kCloseFailed: return ST_INI_CLOSE;
+    case platform::ReadResult::kOk: break;
+  }
+  ConfigText text(std::move(bytes));
+  return load_components(text);
+}
+
+StatusCode Tester::load_components(ConfigText& text) {
+  if (StatusCode r = console_->load_once(text)) return r;
+  console_->print_format("This is tester version 0.74 (last update %s %s)", __TIME__, __DATE__);
+
+  console_->print("\n\nLoading network settings...");
+  if (StatusCode r = load_once(text)) return r;
+  if (!connection_->is_ready()) return ST_NO_SOCKET;
+
+  console_->print("\n\nLoading system folders...");
+  if (StatusCode r = folders_->load_once(text)) return r;
+
+  console_->print("\n\nInitialization internal compilers...");
+  console_->print("\n\nInitialization tester subsystem...");
+  console_->print("\n\nInitialization program complite.");
+  return ST_NO_ERROR;
+}
+
+StatusCode Tester::load(ConfigText& text) {
+  std::optional<size_t> header = text.find("[SOCKET]", 0);
+  if (!header) return ST_INI_SECTION;
+  SectionCut cut(text, *header);
+
+  console_->print("\n\nLoad socket settings...");
+  console_->print("\nset hostname to ");
+  std::string hostname;
+  if (!get_string(text, 0, "hostname", &hostname)) return ST_INI_KEY;
+  hostname_ = hostname;
+  console_->print_format("\"%s\"", hostname.c_str());
+
+  console_->print("\nset port to ");
+  if (!get_unsigned(text, 0, "port", &port_)) {
+    hostname_.reset();
+    return ST_INI_KEY;
+  }
+  console_->print_format("\"%u\"", port_);
+  return ST_NO_ERROR;
+}
+
+StatusCode Tester::connect() {
+  if (!connection_->connect_to(*hostname_, port_)) return ST_CONNECT;
+  connection_->set_nonblocking();
+  return ST_NO_ERROR;
+}
+
+void Tester::poll() {}
+
+void Tester::pause(int ms) { platform::sleep_ms(ms); }
+
+void Tester::disconnect() { connection_->close(); }

@@ -1,0 +1,108 @@
+#include "tester/tester.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/recording_display.h"
+#include "tests/support/temp_folder.h"
+#include "tester/folders.h"
+
+namespace {
+
+using Op = FaultyFileSystem::Op;
+
+const char kBanner[] = "This is tester version 0.74 (last update HH:MM:SS Mmm DD YYYY)";
+
+// The log with the build time and date of the banner made constant.
+std::string with_fixed_banner(const std::string& log) {
+  static const std::regex banner(
+      R"(^This is tester version 0\.74 \(last update \d\d:\d\d:\d\d [A-Z][a-z]{2} [ \d]\d \d{4}\))");
+  return std::regex_replace(log, banner, kBanner);
+}
+
+class TesterInitTest : public ::testing::Test {
+ protected:
+  StatusCode init(const std::string& ini) {
+    temp_.write("Probator.ini", ini);
+    return tester_.init(temp_.file("Probator.ini"));
+  }
+  std::string folders_section() const {
+    return "[FOLDERS]\r\nsource=" + temp_.path() + "s/\r\nwork=" + temp_.path() +
+           "w/\r\ntest=" + temp_.path() + "t/\r\n\r\n";
+  }
+  std::string log() const { return with_fixed_banner(display_.log); }
+
+  TempFolder temp_;
+  RecordingDisplay display_;
+  FaultyFileSystem faulty_;
+  Tester tester_{&display_, &faulty_};
+};
+
+TEST_F(TesterInitTest, FullStartUpLog) {
+  temp_.write("w/old/file", "x");
+  ASSERT_EQ(init("[SOCKET]\r\nhostname=localhost\r\nport=7000\r\n\r\n" + folders_section()),
+            ST_NO_ERROR);
+  EXPECT_EQ(log(), std::string(kBanner) +
+                       "\n\nLoading network settings..."
+                       "\n\nLoad socket settings..."
+                       "\nset hostname to \"localhost\""
+                       "\nset port to \"7000\""
+                       "\n\nLoading system folders..."
+                       "\n\nLoad folder settings..."
+                       "\nset source folder to \"" + temp_.path() + "s/\""
+                       "\nset work folder to \"" + temp_.path() + "w/\""
+                       "\nset test folder to \"" + temp_.path() + "t/\""
+                       "\n\nCheck loaded settings..."
+                       "\ncheck source folder ... not exist (creating done)"
+                       "\ncheck work folder ... exist (clearing done)"
+                       "\ncheck test files folder ... not exist (creating done)"
+                       "\n\nInitialization internal compilers..."
+                       "\n\nInitialization tester subsystem..."
+                       "\n\nInitialization program complite.");
+  EXPECT_FALSE(temp_.exists("w/old"));
+}
+
+TEST_F(TesterInitTest, FailuresOfTheFileItself) {
+  EXPECT_EQ(tester_.init(temp_.file("missing.ini")), ST_INI_OPEN);
+  EXPECT_EQ(display_.log, "") << "no banner before the file is read";
+  faulty_.fail(Op::kRead, "read.ini");
+  temp_.write("read.ini", "[SOCKET]");
+  EXPECT_EQ(tester_.init(temp_.file("read.ini")), ST_INI_READ);
+  faulty_.fail(Op::kReadClose, "close.ini");
+  temp_.write("close.ini", "[SOCKET]");
+  EXPECT_EQ(tester_.init(temp_.file("close.ini")), ST_INI_CLOSE);
+  EXPECT_EQ(display_.log, "");
+}
+
+TEST_F(TesterInitTest, MissingSocketSection) {
+  EXPECT_EQ(init(folders_section()), ST_INI_SECTION);
+  EXPECT_EQ(log(), std::string(kBanner) + "\n\nLoading network settings...");
+}
+
+TEST_F(TesterInitTest, MissingPortLeavesTheLineUnfinished) {
+  EXPECT_EQ(init("[SOCKET]\r\nhostname=h\r\n\r\n" + folders_section()), ST_INI_KEY);
+  EXPECT_EQ(log(), std::string(kBanner) +
+                       "\n\nLoading network settings...\n\nLoad socket settings..."
+                       "\nset hostname to \"h\"\nset port to ");
+}
+
+TEST_F(TesterInitTest, MissingFolderKey) {
+  EXPECT_EQ(init("[SOCKET]\r\nhostname=h\r\nport=1\r\n\r\n[FOLDERS]\r\nsource=" + temp_.path() +
+                 "s/\r\n\r\n"),
+            ST_INI_KEY);
+  EXPECT_TRUE(log().ends_with("\nset work folder to ")) << log();
+  EXPECT_EQ(tester_.folders().source_folder(), "") << "the folders read are released";
+}
+
+TEST_F(TesterInitTest, FolderThatCannotBePreparedEndsStartUp) {
+  faulty_.fail_exactly(Op::kMakeFolder, temp_.path() + "w/");
+  EXPECT_EQ(init("[SOCKET]\r\nhostname=h\r\nport=1\r\n\r\n" + folders_section()),
+            ST_FOLDER_CREATE);
+  EXPECT_TRUE(log().ends_with("\ncheck work folder ... not exist (creation fail)")) << log();
+  EXPECT_FALSE(temp_.exists("t")) << "the test folder is left untouched";
+}
+
+}  // namespace
