@@ -1,0 +1,47 @@
+// The one way the agent runs a program: inside a spawnlet process, which
+// starts it in its working folder, enforces the time limit, and reports how
+// the run ended.
+#ifndef PROBATOR_TESTER_JUDGE_PROGRAM_RUNNER_H_
+#define PROBATOR_TESTER_JUDGE_PROGRAM_RUNNER_H_
+
+#include <cstdint>
+#include <string>
+
+#include "common/status.h"
+
+class Display;
+class Folders;
+
+// How the launcher reports a program that ended on its own.
+enum class ExitCodes {
+  // 0 for exit code 0, 4000 for any other exit code or a crash.
+  kVerdict,
+  // The program's own exit code when it is below 200 (a checker's answer);
+  // 4000 for a higher one or a crash.
+  kProgramOwn,
+};
+
+// Base of everything that runs programs: compilers, test cases, the output
+// checker.
+class ProgramRunner {
+ public:
+  ProgramRunner(Folders* folders, Display* console) : folders_(folders), console_(console) {}
+
+  // Runs `program` with the argument text `arguments` (split into words as a
+  // POSIX shell would, without expansions) in `work_folder` (the agent's own
+  // folder when empty), for at most `time_limit` ms. `space_limit` is passed
+  // on and not applied. Returns the launcher's code: 0, 204 (not started),
+  // 206 (not an executable), 3000 (time out), 4000 (non-zero exit or crash);
+  // 204 when the launcher cannot be started; 205 when the launcher itself
+  // overran the time limit by 1000 ms or the agent is stopping, and was
+  // killed together with everything it started.
+  StatusCode run_program(const std::string& program, const std::string& arguments,
+                         const std::string& work_folder, uint32_t time_limit,
+                         uint32_t space_limit, ExitCodes exit_codes = ExitCodes::kVerdict);
+
+ protected:
+  Folders* folders_;
+  Display* console_;
+};
+
+#endif  // PROBATOR_TESTER_JUDGE_PROGRAM_RUNNER_H_
