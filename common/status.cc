@@ -33,6 +33,7 @@ const char* status_text(StatusCode code) {
     case ST_CONNECT:
     case ST_FILE_READ:
     case ST_FILE_CLOSE:
+    case ST_CHECKER_FAILED:
     case ST_BAD_MESSAGE:
     case ST_FOLDER_LIST:
       break;  // no text of their own

@@ -33,6 +33,9 @@ enum StatusConstant : int32_t {
   ST_CONNECT = 207,
   ST_FILE_READ = 208,
   ST_FILE_CLOSE = 209,
+  // A task's checker could not judge an output (it failed, crashed or
+  // overran); an error of the judging, not a verdict on the solution.
+  ST_CHECKER_FAILED = 210,
   ST_BAD_MESSAGE = 301,
   ST_COMPILER_ERROR = 1000,
   ST_WRONG_ANSWER = 2000,

@@ -1,0 +1,118 @@
+#include "tester/judge/output_checker.h"
+
+#include <array>
+
+#include "tester/folders.h"
+
+namespace {
+
+// The white space of outputs: line feed, carriage return, space, tab.
+constexpr std::array<bool, 256> make_space_table() {
+  std::array<bool, 256> table{};
+  for (unsigned char c : {'\n', '\r', ' ', '\t'}) table[c] = true;
+  return table;
+}
+constexpr std::array<bool, 256> kSpace = make_space_table();
+
+bool is_space(char c) { return kSpace[static_cast<unsigned char>(c)]; }
+
+char to_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+StatusCode read_code(platform::ReadResult result) {
+  switch (result) {
+    case platform::ReadResult::kOpenFailed: return ST_FILE_OPEN;
+    case platform::ReadResult::kReadFailed: return ST_FILE_READ;
+    case platform::ReadResult::kCloseFailed: return ST_FILE_CLOSE;
+    case platform::ReadResult::kOk: break;
+  }
+  return ST_NO_ERROR;
+}
+
+// Quotes a path as one word of the launcher's argument text.
+std::string quoted(const std::string& path) {
+  std::string word = "'";
+  for (char c : path) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+}  // namespace
+
+std::string OutputChecker::normalize(const std::string& text) {
+  size_t end = text.size();
+  while (end > 0 && (is_space(text[end - 1]) || text[end - 1] == '\0')) --end;
+  size_t i = 0;
+  while (i < end && is_space(text[i])) ++i;
+
+  // A lone line feed becomes two characters: the result can be twice as long.
+  std::string result(2 * (end - i), '\0');
+  char* out = result.data();
+  // A zero byte ends the text, unless it stands inside a run of white space.
+  while (i < end && text[i] != '\0') {
+    if (is_space(text[i])) {
+      bool line_break = false;
+      for (; i < end && (is_space(text[i]) || text[i] == '\0'); ++i) {
+        line_break = line_break || text[i] == '\n' || text[i] == '\r';
+      }
+      if (line_break) {
+        *out++ = '\r';
+        *out++ = '\n';
+      } else {
+        *out++ = ' ';
+      }
+    }
+    for (; i < end && text[i] != '\0' && !is_space(text[i]); ++i) *out++ = to_lower(text[i]);
+  }
+  result.resize(static_cast<size_t>(out - result.data()));
+  return result;
+}
+
+StatusCode OutputChecker::normalize_file(const std::string& path) {
+  platform::FileSystem& files = folders_->file_system();
+  std::string text;
+  if (StatusCode r = read_code(files.read_file(path, &text, platform::Links::kNoFollow))) return r;
+  switch (files.write_file(path, normalize(text))) {
+    case platform::WriteResult::kCreateFailed: return ST_FILE_OPEN;
+    case platform::WriteResult::kShortWrite: return ST_FILE_WRITE;
+    case platform::WriteResult::kCloseFailed: return ST_FILE_CLOSE;
+    case platform::WriteResult::kOk: break;
+  }
+  return ST_NO_ERROR;
+}
+
+StatusCode OutputChecker::compare_files(const std::string& path_a, const std::string& path_b) {
+  platform::FileSystem& files = folders_->file_system();
+  std::string a, b;
+  platform::ReadResult read_a = files.read_file(path_a, &a, platform::Links::kNoFollow);
+  platform::ReadResult read_b = files.read_file(path_b, &b, platform::Links::kNoFollow);
+  if (read_a == platform::ReadResult::kOpenFailed || read_b == platform::ReadResult::kOpenFailed) {
+    return ST_FILE_OPEN;
+  }
+  if (StatusCode r = read_code(read_a)) return r;
+  if (StatusCode r = read_code(read_b)) return r;
+  return a == b ? ST_NO_ERROR : ST_WRONG_ANSWER;
+}
+
+StatusCode OutputChecker::check_grammar(const std::string&, const std::string&) {
+  return ST_NO_ERROR;
+}
+
+StatusCode OutputChecker::run_checker(const std::string& output_path,
+                                      const std::string& input_path,
+                                      const std::string& expected_path,
+                                      const std::string& checker_path) {
+  std::string arguments =
+      quoted(input_path) + " " + quoted(output_path) + " " + quoted(expected_path);
+  StatusCode r = run_program(checker_path, arguments, folders_->work_folder(),
+                             kCheckerTimeLimit, 0, ExitCodes::kProgramOwn);
+  switch (r) {
+    case 0: return ST_NO_ERROR;
+    case 1: return ST_WRONG_ANSWER;
+    case 2: return ST_OUTPUT_FORMAT;
+    case ST_PROCESS_CREATE:
+    case ST_LAUNCHER_HUNG:
+    case ST_NOT_EXECUTABLE:
+      return r;
+    default:
+      return ST_CHECKER_FAILED;
+  }
+}

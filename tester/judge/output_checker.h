@@ -1,0 +1,41 @@
+// Judges a solution's output against the expected one: both are normalised
+// in place, then compared byte for byte, or handed to the task's checker.
+#ifndef PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_
+#define PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_
+
+#include <string>
+
+#include "common/status.h"
+#include "tester/judge/program_runner.h"
+
+class OutputChecker : public ProgramRunner {
+ public:
+  // How long a task's checker may run on one test, in milliseconds.
+  static constexpr uint32_t kCheckerTimeLimit = 10000;
+
+  OutputChecker(Folders* folders, Display* console) : ProgramRunner(folders, console) {}
+
+  // Rewrites the file in its normal form: no leading or trailing white space,
+  // words on a line separated by one space, every line break CR LF (a run of
+  // white space that holds a line break becomes one), letters in lower case.
+  // Returns 0, 200 (cannot open or create), 201 (short write), 208 (short
+  // read) or 209 (failed close). A link is never followed.
+  StatusCode normalize_file(const std::string& path);
+  // 0 when the two files are equal, 2000 when they differ; 200, 208, 209 for
+  // failures of file access.
+  StatusCode compare_files(const std::string& path_a, const std::string& path_b);
+  // The grammar hook: no grammar format is defined, so every output passes.
+  StatusCode check_grammar(const std::string& output_path, const std::string& grammar_path);
+  // Runs the task's checker in the work folder with the arguments: input
+  // file, tested output, expected output. Its exit code decides: 0 accepted,
+  // 1 wrong answer (2000), 2 presentation error (5000). A checker that fails
+  // in any other way is not the solution's fault: 204, 205 or 206 when it
+  // could not run, 210 otherwise, so that the server sees an error.
+  StatusCode run_checker(const std::string& output_path, const std::string& input_path,
+                         const std::string& expected_path, const std::string& checker_path);
+
+  // The normal form of `text` (the transformation of normalize_file).
+  static std::string normalize(const std::string& text);
+};
+
+#endif  // PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_

@@ -1,0 +1,75 @@
+#include "tester/judge/test_case.h"
+
+#include "common/base64.h"
+#include "tester/folders.h"
+#include "tester/judge/output_checker.h"
+#include "tester/judge/task.h"
+#include "tester/judge/task_records.h"
+
+namespace {
+
+StatusCode write_decoded(Folders& folders, const std::string& path, const BlockPayload& slot) {
+  return folders.write_file(path, base64_decode(slot.text.c_str()));
+}
+
+}  // namespace
+
+StatusCode TestCase::store_files(const TaskBlockRecord& record) {
+  if (record.input.present) {
+    input_ = folder_ + "input.txt";
+    if (StatusCode r = write_decoded(*folders_, *input_, record.input)) return r;
+  }
+  if (record.output.present) {
+    expected_output_ = folder_ + "output.txt";
+    if (StatusCode r = write_decoded(*folders_, *expected_output_, record.output)) return r;
+  }
+  return ST_NO_ERROR;
+}
+
+// Every step's failure ends the test with its code. What the solution leaves
+// in the work folder is never trusted: its output is taken without following
+// links, and the input is copied afresh before anything else reads it.
+StatusCode TestCase::run(const std::string& executable, const Task& task,
+                         OutputChecker& checker) {
+  const std::string& work = folders_->work_folder();
+  const std::string program = work + "tsol.exe";
+  const std::string input = work + "input.txt";
+  const std::string output = work + "output.txt";
+  const std::string tested = work + "toutput.txt";
+
+  if (StatusCode r = folders_->reset_folder(work)) return r;
+  if (StatusCode r = folders_->copy_file(program, executable)) return r;
+  if (!input_) return ST_FILE_COPY;
+  if (StatusCode r = folders_->copy_file(input, *input_)) return r;
+  if (StatusCode r = run_program(program, "", work, task.time_limit(), task.space_limit())) {
+    return r;
+  }
+  if (!folders_->file_exists(output, platform::Links::kNoFollow)) return ST_OUTPUT_FORMAT;
+  if (StatusCode r = folders_->move_file(tested, output)) return r;
+  if (StatusCode r = folders_->copy_file(input, *input_)) return r;
+  if (StatusCode r = produce_expected_output(task)) return r;
+
+  if (StatusCode r = checker.normalize_file(tested)) return r;
+  if (StatusCode r = checker.normalize_file(output)) return r;
+  if (task.grammar()) {
+    if (StatusCode r = checker.check_grammar(tested, *task.grammar())) return r;
+  }
+  if (task.checker()) return checker.run_checker(tested, input, output, *task.checker());
+  return checker.compare_files(tested, output);
+}
+
+// The expected output lands in the work folder's "output.txt": written by
+// the task's reference solution when it has one, else the stored file.
+StatusCode TestCase::produce_expected_output(const Task& task) {
+  const std::string& work = folders_->work_folder();
+  if (!task.reference_solution()) {
+    if (!expected_output_) return ST_FILE_COPY;
+    return folders_->copy_file(work + "output.txt", *expected_output_);
+  }
+  const std::string program = work + "solution.exe";
+  if (StatusCode r = folders_->copy_file(program, *task.reference_solution())) return r;
+  if (StatusCode r = run_program(program, "", work, task.time_limit(), task.space_limit())) {
+    return r;
+  }
+  return folders_->delete_file(program);
+}

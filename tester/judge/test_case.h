@@ -1,0 +1,41 @@
+// One test of a task: its folder with the input and the expected output, and
+// the run of a solution on it.
+#ifndef PROBATOR_TESTER_JUDGE_TEST_CASE_H_
+#define PROBATOR_TESTER_JUDGE_TEST_CASE_H_
+
+#include <optional>
+#include <string>
+
+#include "common/status.h"
+#include "tester/judge/program_runner.h"
+
+class OutputChecker;
+class Task;
+struct TaskBlockRecord;
+
+class TestCase : public ProgramRunner {
+ public:
+  TestCase(Folders* folders, Display* console, std::string folder)
+      : ProgramRunner(folders, console), folder_(std::move(folder)) {}
+
+  // Writes the input and expected-output files that the record carries.
+  // 0, or 200/201 for a failed write.
+  StatusCode store_files(const TaskBlockRecord& record);
+
+  // Runs the solution at `executable` on this test in the work folder, under
+  // the task's limits, and judges its output. Returns 0 or this test's code
+  // (without the test number): 3000, 4000, 5000 (no output file), 2000 (wrong
+  // answer), a checker's verdict, or the code of an internal failure.
+  StatusCode run(const std::string& executable, const Task& task, OutputChecker& checker);
+
+  const std::string& folder() const { return folder_; }
+
+ private:
+  StatusCode produce_expected_output(const Task& task);
+
+  std::string folder_;
+  std::optional<std::string> input_;
+  std::optional<std::string> expected_output_;
+};
+
+#endif  // PROBATOR_TESTER_JUDGE_TEST_CASE_H_

@@ -1,0 +1,103 @@
+#include "tester/judge/output_checker.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/recording_display.h"
+#include "tests/support/temp_folder.h"
+#include "tester/folders.h"
+
+namespace {
+
+using namespace std::string_literals;
+using Op = FaultyFileSystem::Op;
+
+TEST(OutputCheckerTest, NormalForm) {
+  struct Row {
+    std::string text;
+    std::string normal;
+    const char* why;
+  } rows[] = {
+      {""s, ""s, "empty"},
+      {" \r\n\t "s, ""s, "white space only"},
+      {"Hello  World"s, "hello world"s, "case and space runs"},
+      {"1 2\n3\n"s, "1 2\r\n3"s, "line feeds become CR LF, the last one goes"},
+      {"1\r\n\r\n\n\n2"s, "1\r\n2"s, "blank lines between lines count as one break"},
+      {"a \t \n b"s, "a\r\nb"s, "a run with a line break is a line break"},
+      {"a\rb"s, "a\r\nb"s, "a lone carriage return is a line break"},
+      {"  lead\ttrail \n\n\t"s, "lead trail"s, "leading and trailing white space"},
+      {"abc\0def"s, "abc"s, "a zero byte ends the text"},
+      {"abc \0 def"s, "abc def"s, "unless it stands inside a run of white space"},
+      {"x\0\0\n"s, "x"s, "trailing zero bytes are trimmed"},
+      {"\xC4\xD6 ABC\x80"s, "\xC4\xD6 abc\x80"s, "only A to Z change"},
+      {"\n\n\n\n"s, ""s, "line feeds only"},
+      {"a\nb\nc\nd"s, "a\r\nb\r\nc\r\nd"s, "twice as long at most"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(OutputChecker::normalize(row.text), row.normal) << row.why;
+    EXPECT_EQ(OutputChecker::normalize(row.normal), row.normal) << row.why << " (idempotent)";
+  }
+}
+
+class OutputCheckerFileTest : public ::testing::Test {
+ protected:
+  std::string normalized(const std::string& bytes) {
+    temp_.write("out.txt", bytes);
+    EXPECT_EQ(checker_.normalize_file(temp_.file("out.txt")), ST_NO_ERROR);
+    return temp_.read("out.txt");
+  }
+  StatusCode same(const std::string& a, const std::string& b) {
+    temp_.write("a", OutputChecker::normalize(a));
+    temp_.write("b", OutputChecker::normalize(b));
+    return checker_.compare_files(temp_.file("a"), temp_.file("b"));
+  }
+
+  TempFolder temp_;
+  RecordingDisplay display_;
+  FaultyFileSystem faulty_;
+  Folders folders_{&display_, &faulty_};
+  OutputChecker checker_{&folders_, &display_};
+};
+
+TEST_F(OutputCheckerFileTest, NormalisesInPlace) {
+  EXPECT_EQ(normalized("3 4\n5\n\n"), "3 4\r\n5");
+  EXPECT_EQ(normalized(""), "");
+}
+
+TEST_F(OutputCheckerFileTest, WhatCountsAsTheSameOutput) {
+  EXPECT_EQ(same("YES\n", "yes"), ST_NO_ERROR);
+  EXPECT_EQ(same("1  2 \n\n\n", "1 2"), ST_NO_ERROR);
+  EXPECT_EQ(same("", "\n"), ST_NO_ERROR) << "two empty outputs";
+  EXPECT_EQ(same("1 2", "1\n2"), ST_WRONG_ANSWER) << "a space is not a line break";
+  EXPECT_EQ(same("12", "1 2"), ST_WRONG_ANSWER);
+  EXPECT_EQ(same("1 3", "1 2"), ST_WRONG_ANSWER) << "same size, other bytes";
+}
+
+TEST_F(OutputCheckerFileTest, FileFailures) {
+  EXPECT_EQ(checker_.normalize_file(temp_.file("missing")), ST_FILE_OPEN);
+  temp_.write("x", "1");
+  EXPECT_EQ(checker_.compare_files(temp_.file("x"), temp_.file("missing")), ST_FILE_OPEN);
+  faulty_.fail(Op::kRead, "/short-read");
+  temp_.write("short-read", "1");
+  EXPECT_EQ(checker_.normalize_file(temp_.file("short-read")), ST_FILE_READ);
+  EXPECT_EQ(checker_.compare_files(temp_.file("x"), temp_.file("short-read")), ST_FILE_READ);
+  faulty_.fail(Op::kReadClose, "/unclosed");
+  temp_.write("unclosed", "1");
+  EXPECT_EQ(checker_.normalize_file(temp_.file("unclosed")), ST_FILE_CLOSE);
+  faulty_.fail(Op::kShortWrite, "/full-disk");
+  temp_.write("full-disk", "A");
+  EXPECT_EQ(checker_.normalize_file(temp_.file("full-disk")), ST_FILE_WRITE);
+}
+
+TEST_F(OutputCheckerFileTest, NeverFollowsALinkLeftInPlaceOfAnOutput) {
+  temp_.write("secret", "KEEP ME\n");
+  std::filesystem::create_symlink(temp_.file("secret"), temp_.file("out"));
+  EXPECT_EQ(checker_.normalize_file(temp_.file("out")), ST_FILE_OPEN);
+  EXPECT_EQ(checker_.compare_files(temp_.file("out"), temp_.file("secret")), ST_FILE_OPEN);
+  EXPECT_EQ(temp_.read("secret"), "KEEP ME\n");
+}
+
+}  // namespace
