@@ -391,10 +391,10 @@ class ContestServer:
     def _print_table(self) -> None:
         lines = report.verdict_table(self.contest.submissions, self.results)
         ok, summary = report.summary(self.contest.submissions, self.results)
-        judged = ", ".join(f"{t} judged {t.judged}" for t in self.testers if t.judged)
+        judges = [f"{t} judged {t.judged}" for t in self.testers if t.judged]
         text = "\nVerdicts\n" + "\n".join(lines) + "\n"
-        if judged:
-            text += f"Shared: {judged}.\n"
+        if len(judges) > 1:
+            text += f"Shared: {', '.join(judges)}.\n"
         if self.faults:
             text += f"Protocol errors: {self.faults}.\n"
         self.out.write(text + summary + "\n\n")

@@ -194,7 +194,7 @@ def parse_agent_message(raw: bytes) -> AgentMessage:
     argument = words[1] if len(words) == 3 else ""
     if command not in _HEADERS:
         raise ProtocolError(f"unknown request {command!r}")
-    if (command == "LOGIN") != (argument == "tester"):
+    if argument != ("tester" if command == "LOGIN" else ""):
         raise ProtocolError(f"bad request line {first!r}")
     message = AgentMessage(command, argument)
     previous = None
