@@ -32,9 +32,6 @@ class ServerMessage:
     def __init__(self, code, reason, headers, body):
         self.code, self.reason, self.headers, self.body = code, reason, headers, body
 
-    def __repr__(self):
-        return f"ServerMessage({self.code} {self.reason!r}, {self.headers})"
-
 
 def c_atol(text: str) -> int:
     """The C library's decimal conversion: blanks, a sign, digits; else 0."""

@@ -44,9 +44,6 @@ class ReadContestTest(unittest.TestCase):
                           "tasks/1-sum/tests/003.in": "c\n", "tasks/1-sum/tests/003.out": "d\n"})
         self.assertEqual([t.number for t in read.tasks[0].tests], [1, 2, 3, 10])
 
-    def test_without_submissions_list_there_is_nothing_to_deal(self):
-        self.assertEqual(self.read({"submissions.txt": None}).submissions, [])
-
     def test_faults_are_named(self):
         rows = [
             # (changes, fragment of the error, why)
@@ -60,16 +57,9 @@ class ReadContestTest(unittest.TestCase):
             ({"tasks/sum/task.ini": "name = X\n"}, "task folder's name", "no number"),
             ({"tasks/1-sum/task.ini": "name = Sum\ntime-limit = 1\ntime = 2\n"},
              "task.ini:3: unknown key 'time'", "typo in a key"),
-            ({"tasks/1-sum/task.ini": "name = Sum\nname = Sum\ntime-limit = 1\n"},
-             "name given twice", "repeated key"),
-            ({"tasks/1-sum/task.ini": "name = Sum\ntime-limit 1\n"},
-             "task.ini:2: expected 'key = value'", "no '='"),
             ({"tasks/1-sum/task.ini": "time-limit = 1\n"}, "name missing", "no name"),
-            ({"tasks/1-sum/task.ini": "name = Sum\n"}, "time-limit missing", "no time limit"),
             ({"tasks/1-sum/task.ini": "name = Sum\ntime-limit = 1.5\n"},
              "whole number from 1", "time limits are whole seconds"),
-            ({"tasks/1-sum/task.ini": "name = Sum\ntime-limit = 0\n"},
-             "whole number from 1", "a zero time limit"),
             ({"tasks/1-sum/task.ini": "name = A;B\ntime-limit = 1\n"},
              "without ';'", "';' separates the names list"),
             ({"tasks/1-sum/task.ini": f"name = {'x' * 45}\ntime-limit = 1\n"},
@@ -82,9 +72,6 @@ class ReadContestTest(unittest.TestCase):
             ({"tasks/2-pair/task.ini": "name = P\ntime-limit = 1\nsolution = ../1-sum/task.ini\n"
                                        "solution-compiler = g++\n"},
              "lies outside", "a program outside the task folder"),
-            ({"tasks/2-pair/task.ini": "name = P\ntime-limit = 1\nsolution = gone.cpp\n"
-                                       "solution-compiler = g++\n"},
-             "no such file", "a missing program"),
             ({"tasks/1-sum/tests/2.out": None}, "2.in: no expected output",
              "judged by outputs, a test without one"),
             ({"tasks/1-sum/tests/3.out": "x\n"}, "no input for test 3", "an output alone"),
@@ -92,14 +79,6 @@ class ReadContestTest(unittest.TestCase):
             ({"tasks/1-sum/tests/01.in": "x\n"}, "test 1 given twice", "1.in and 01.in"),
             ({"tasks/1-sum/tests/1000.in": "x\n", "tasks/1-sum/tests/1000.out": "x\n"},
              "from 1 to 999", "verdicts carry three digits"),
-            ({"tasks/1-sum/tests/1.in": None, "tasks/1-sum/tests/1.out": None,
-              "tasks/1-sum/tests/2.in": None, "tasks/1-sum/tests/2.out": None,
-              "tasks/1-sum/tests/keep": None},
-             "tests: missing", "no tests folder"),
-            ({"submissions.txt": "ok.c 1 gcc\n"}, "submissions.txt:1: expected",
-             "no verdict"),
-            ({"submissions.txt": "ok.c one gcc accepted\n"}, "'one' is not a task number",
-             "task not a number"),
             ({"submissions.txt": "ok.c 1 gcc passed\n"}, "unknown verdict 'passed'",
              "unknown verdict"),
             ({"submissions.txt": "gone.c 1 gcc accepted\n"}, "no such file", "missing source"),
@@ -128,9 +107,7 @@ class ExpectedVerdictTest(unittest.TestCase):
     def test_parse(self):
         rows = [
             ("accepted", verdicts.Expected(0)),
-            ("compile-error", verdicts.Expected(1)),
             ("wrong-answer 3", verdicts.Expected(6, test=3)),
-            ("time-out", verdicts.Expected(2)),
             ("security-error 999", verdicts.Expected(3, test=999)),
             ("error wrong compiler line", verdicts.Expected(-2, message="wrong compiler line")),
             ("rejected", verdicts.Expected(-1)),

