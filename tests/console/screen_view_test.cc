@@ -13,83 +13,42 @@ namespace {
 
 using Size = platform::TerminalScreen::Size;
 
-// What a terminal shows, in UTF-8, and how often it was drawn on.
+// What the terminal shows, one string of glyphs a row.
 struct Shown {
-  Size size{50, 80};
+  Size size;
   std::vector<std::u32string> rows;
-  int cursor_row = -1, cursor_column = -1;
+  int cursor_row = -1;
   int rows_put = 0;
-
-  std::string row(int number) const {
-    std::string out;
-    for (char32_t c : rows.at(number)) {
-      if (c < 0x80) {
-        out += static_cast<char>(c);
-      } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-      } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-      }
-    }
-    return out.erase(out.find_last_not_of(' ') + 1);
-  }
 };
 
 class FakeTerminal : public platform::TerminalScreen {
  public:
   explicit FakeTerminal(std::shared_ptr<Shown> shown) : shown_(std::move(shown)) {}
   Size size() override { return shown_->size; }
-  void blank() override {
-    shown_->rows.assign(shown_->size.rows, std::u32string(shown_->size.columns, U' '));
-  }
+  void blank() override { shown_->rows.assign(shown_->size.rows, U""); }
   void put_row(int row, const char32_t* glyphs, int count) override {
     ++shown_->rows_put;
-    std::u32string& line = shown_->rows.at(row);
-    line.assign(shown_->size.columns, U' ');
-    line.replace(0, std::min(count, shown_->size.columns), glyphs,
-                 std::min(count, shown_->size.columns));
+    shown_->rows.at(row).assign(glyphs, std::min(count, shown_->size.columns));
+    shown_->rows[row].erase(shown_->rows[row].find_last_not_of(U' ') + 1);
   }
-  void move_cursor(int row, int column) override {
-    shown_->cursor_row = row;
-    shown_->cursor_column = column;
-  }
+  void move_cursor(int row, int) override { shown_->cursor_row = row; }
   void update() override {}
 
  private:
   std::shared_ptr<Shown> shown_;
 };
 
-std::string repeat(const std::string& glyph, int count) {
-  std::string out;
-  for (int i = 0; i < count; ++i) out += glyph;
-  return out;
-}
-
-const std::string kTop = "╒" + repeat("═", 49) + "╤" + repeat("═", 9) + "╤" + repeat("═", 9) + "╤" +
-                         repeat("═", 8) + "╕";
-const std::string kRule = "├" + repeat("─", 49) + "┼" + repeat("─", 9) + "┼" + repeat("─", 9) +
-                          "┼" + repeat("─", 8) + "┤";
-const std::string kBottom = "╘" + repeat("═", 49) + "╧" + repeat("═", 9) + "╧" + repeat("═", 9) +
-                            "╧" + repeat("═", 8) + "╛";
-const std::string kHeadings =
-    "│         Tasks:" + std::string(34, ' ') + "│Received │Accepted │Refused │";
-
 class ScreenViewTest : public ::testing::Test {
  protected:
-  // A console on a terminal of `rows` x `columns` cells, with `tasks` tasks.
-  void open(int rows, int columns, int tasks) {
+  // A console on a terminal of `rows` x `columns` cells, with three tasks
+  // (the frame's rows 0 to 10) and 40 log lines.
+  void open(int rows, int columns) {
     shown_->size = Size{rows, columns};
     console_ = std::make_unique<Console>(std::make_unique<FakeTerminal>(shown_));
     console_->set_board(&board_);
     board_.set_observer(console_.get());
-    board_.reset();
-    for (int number = 1; number <= tasks; ++number) board_.set_task_name(number, "Task");
-  }
-  void print_lines(int first, int last) {
-    for (int i = first; i <= last; ++i) console_->print(("\nline " + std::to_string(i)).c_str());
+    for (int number = 1; number <= 3; ++number) board_.set_task_name(number, "Task");
+    for (int i = 1; i <= 40; ++i) console_->print(("\nline " + std::to_string(i)).c_str());
   }
 
   std::shared_ptr<Shown> shown_ = std::make_shared<Shown>();
@@ -97,82 +56,50 @@ class ScreenViewTest : public ::testing::Test {
   std::unique_ptr<Console> console_;
 };
 
-TEST_F(ScreenViewTest, FrameBytesBecomeBoxDrawingGlyphs) {
-  open(50, 80, 1);
-  print_lines(1, 2);
-  console_->print(" more");
-  EXPECT_EQ(shown_->row(0), kTop);
-  EXPECT_EQ(shown_->row(1), kHeadings);
-  EXPECT_EQ(shown_->row(2), kRule);
-  EXPECT_EQ(shown_->row(4), "│  1. Task" + std::string(40, ' ') + "│    0    │    0    │    0   │");
-  EXPECT_EQ(shown_->row(6), kBottom);
-  EXPECT_EQ(shown_->row(48), "line 1");
-  EXPECT_EQ(shown_->row(49), "line 2 more");
-  EXPECT_EQ(shown_->cursor_row, 49);
-  EXPECT_EQ(shown_->cursor_column, 11);
-}
-
-TEST_F(ScreenViewTest, Glyphs) {
-  const struct {
-    unsigned char byte;
-    char32_t glyph;
-  } cases[] = {
-      {0xD5, U'╒'}, {0xCD, U'═'}, {0xD1, U'╤'}, {0xB8, U'╕'}, {0xB3, U'│'},
-      {0xC3, U'├'}, {0xC4, U'─'}, {0xC5, U'┼'}, {0xB4, U'┤'}, {0xD4, U'╘'},
-      {0xCF, U'╧'}, {0xBE, U'╛'}, {'A', U'A'},  {' ', U' '},  {0x7F, U'⌂'},
-      {0x09, U'?'}, {0x00, U'?'}, {0x80, U'Ç'}, {0xFF, U' '},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ScreenView::glyph(c.byte), c.glyph) << int{c.byte};
-}
-
-TEST_F(ScreenViewTest, OnlyChangedRowsAreSent) {
-  open(50, 80, 2);
-  shown_->rows_put = 0;
-  console_->print("abc");
-  EXPECT_EQ(shown_->rows_put, 1);
-  board_.count_received(board_.find(1));
-  EXPECT_EQ(shown_->rows_put, 3) << "a count redraws the task rows only";
-}
-
 TEST_F(ScreenViewTest, WhichScreenRowsAShortTerminalShows) {
   const struct {
-    int terminal_rows, frame_rows, terminal_row, screen_row;
+    int terminal_rows, terminal_row, screen_row;
     const char* why;
   } cases[] = {
-      {50, 11, 49, 49, "a full terminal shows every row in place"},
-      {60, 11, 50, -1, "rows below the screen stay blank"},
-      {24, 11, 10, 10, "the table stays at the top"},
-      {24, 11, 11, 37, "the newest log rows follow it"},
-      {24, 11, 23, 49, "the last row is the newest log line"},
-      {14, 11, 10, 10, "the table and three log rows"},
-      {13, 11, 0, 37, "too short for the table and three log rows: the log alone"},
-      {13, 11, 12, 49, "too short for the table: the newest log line last"},
+      {50, 49, 49, "a full terminal shows every row in place"},
+      {60, 50, -1, "rows below the screen stay blank"},
+      {24, 10, 10, "the table (11 rows here) stays at the top"},
+      {24, 11, 37, "the newest log rows follow it"},
+      {14, 13, 49, "the table and three log rows"},
+      {13, 0, 37, "too short for the table and three log rows: the log alone"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ScreenView::screen_row(c.terminal_row, c.terminal_rows, c.frame_rows), c.screen_row)
-        << c.why;
+    EXPECT_EQ(ScreenView::screen_row(c.terminal_row, c.terminal_rows, 11), c.screen_row) << c.why;
   }
 }
 
-TEST_F(ScreenViewTest, ShortAndNarrowTerminal) {
-  open(24, 60, 3);
-  print_lines(1, 40);
-  EXPECT_EQ(shown_->row(0), kTop.substr(0, 3 * 50) + "╤" + repeat("═", 9));
-  EXPECT_EQ(shown_->row(10), kBottom.substr(0, 3 * 50) + "╧" + repeat("═", 9));
-  EXPECT_EQ(shown_->row(11), "line 28");
-  EXPECT_EQ(shown_->row(23), "line 40");
+TEST_F(ScreenViewTest, GlyphsAndAShortNarrowTerminal) {
+  open(24, 60);
+  EXPECT_EQ(shown_->rows[0], U"╒" + std::u32string(49, U'═') + U"╤" + std::u32string(9, U'═'));
+  EXPECT_EQ(shown_->rows[4], U"│  1. Task" + std::u32string(40, U' ') + U"│    0");
+  EXPECT_EQ(shown_->rows[10], U"╘" + std::u32string(49, U'═') + U"╧" + std::u32string(9, U'═'));
+  EXPECT_EQ(shown_->rows[11], U"line 28");
+  EXPECT_EQ(shown_->rows[23], U"line 40");
   EXPECT_EQ(shown_->cursor_row, 23);
+  EXPECT_EQ(ScreenView::glyph(0x7F), U'⌂');
+  EXPECT_EQ(ScreenView::glyph('\t'), U'?') << "a control byte never reaches the terminal";
 }
 
-TEST_F(ScreenViewTest, AResizeRedrawsEverything) {
-  open(12, 80, 3);
-  print_lines(1, 40);
-  EXPECT_EQ(shown_->row(0), "line 29") << "the log alone on a very short terminal";
-  shown_->size = Size{50, 80};
+TEST_F(ScreenViewTest, OnlyChangedRowsAreSentUntilAResize) {
+  open(12, 80);
+  EXPECT_EQ(shown_->rows[0], U"line 29") << "the log alone on a very short terminal";
+  shown_->rows_put = 0;
   console_->print("!");
-  EXPECT_EQ(shown_->row(0), kTop);
-  EXPECT_EQ(shown_->row(10), kBottom);
-  EXPECT_EQ(shown_->row(49), "line 40!");
+  EXPECT_EQ(shown_->rows_put, 1);
+  board_.count_received(board_.find(0));
+  EXPECT_EQ(shown_->rows_put, 1) << "the task rows are not on this terminal";
+
+  shown_->size = Size{50, 80};
+  console_->print("?");
+  EXPECT_EQ(shown_->rows_put, 51) << "a resize redraws every row";
+  EXPECT_EQ(shown_->rows[4],
+            U"│  1. Task" + std::u32string(40, U' ') + U"│    1    │    0    │    0   │");
+  EXPECT_EQ(shown_->rows[49], U"line 40!?");
   EXPECT_EQ(shown_->cursor_row, 49);
 }
 
