@@ -13,8 +13,7 @@
 // line feeds that starts inside the count is passed whole, even where it
 // reaches beyond it. False when the body ends before `count` bytes; a
 // negative count passes nothing.
-bool copy_counted(std::string_view body, size_t* position, int64_t count,
-                  std::string* destination);
+bool copy_counted(std::string_view body, size_t* position, int64_t count, std::string* destination);
 
 class BodyCursor {
  public:

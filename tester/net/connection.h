@@ -2,10 +2,10 @@
 #ifndef PROBATOR_TESTER_NET_CONNECTION_H_
 #define PROBATOR_TESTER_NET_CONNECTION_H_
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 
 #include "platform/sockets.h"
 #include "tester/net/byte_stream.h"

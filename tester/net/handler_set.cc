@@ -35,8 +35,9 @@ int HandlerSet::body_rule(const std::string& command) const {
 const HandlerEntry* HandlerSet::check(Message& message, Message& reply) {
   bool above = message.major > major_ || (message.major == major_ && message.minor > minor_);
   auto it = table_.find(message.command);
-  if (message.command.size() >= kMessageLimit || !equal_ignoring_case(message.protocol, protocol_) ||
-      above || message.headers.size() >= kMessageLimit || it == table_.end()) {
+  if (message.command.size() >= kMessageLimit ||
+      !equal_ignoring_case(message.protocol, protocol_) || above ||
+      message.headers.size() >= kMessageLimit || it == table_.end()) {
     default_handler_(message, reply);
     return nullptr;
   }

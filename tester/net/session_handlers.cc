@@ -36,19 +36,18 @@ void register_handlers(CommandTable& table, TesterOperations& tester) {
     void (*handler)(TesterOperations&, Message&, Message&);
   };
   static const Row kRows[] = {
-      {"203", kWithBody, receive_task_set},   {"200", kNoBody, request_tasks},
-      {"301", kWithBody, judge_solution},     {"102", kNoBody, ignore_message},
-      {"204", kNoBody, answer_ready},         {"500", kNoBody, report_server_error},
-      {"400", kNoBody, report_error_400},     {"401", kNoBody, report_error_401},
-      {"406", kNoBody, report_error_406},     {"300", kNoBody, request_listed_tasks},
+      {"203", kWithBody, receive_task_set}, {"200", kNoBody, request_tasks},
+      {"301", kWithBody, judge_solution},   {"102", kNoBody, ignore_message},
+      {"204", kNoBody, answer_ready},       {"500", kNoBody, report_server_error},
+      {"400", kNoBody, report_error_400},   {"401", kNoBody, report_error_401},
+      {"406", kNoBody, report_error_406},   {"300", kNoBody, request_listed_tasks},
   };
   for (const Row& row : kRows) {
     auto handler = row.handler;
-    table.emplace(row.code,
-                  HandlerEntry{row.body_rule, kExactVersion,
-                               [&tester, handler](Message& received, Message& reply) {
-                                 handler(tester, received, reply);
-                               }});
+    table.emplace(row.code, HandlerEntry{row.body_rule, kExactVersion,
+                                         [&tester, handler](Message& received, Message& reply) {
+                                           handler(tester, received, reply);
+                                         }});
   }
 }
 
@@ -78,13 +77,20 @@ DoneFields judge_result(StatusCode code) {
   if (code == ST_BAD_MESSAGE) return {-1, status_text(code), 0};
   int32_t test = code % 1000;
   switch (code / 1000) {
-    case 1: return {1, nullptr, 0};
-    case 2: return {6, nullptr, test};
-    case 3: return {2, nullptr, test};
-    case 4: return {4, nullptr, test};
-    case 5: return {5, nullptr, test};
-    case 6: return {3, nullptr, test};
-    default: return {-2, status_text(code), 0};
+    case 1:
+      return {1, nullptr, 0};
+    case 2:
+      return {6, nullptr, test};
+    case 3:
+      return {2, nullptr, test};
+    case 4:
+      return {4, nullptr, test};
+    case 5:
+      return {5, nullptr, test};
+    case 6:
+      return {3, nullptr, test};
+    default:
+      return {-2, status_text(code), 0};
   }
 }
 

@@ -31,8 +31,7 @@ StatusCode item_number(std::string_view list, size_t index, int32_t* number) {
   return ST_NO_ERROR;
 }
 
-std::optional<std::string> find_numbered_item(std::string_view list, int32_t number,
-                                              size_t count) {
+std::optional<std::string> find_numbered_item(std::string_view list, int32_t number, size_t count) {
   std::optional<std::string_view> found;
   size_t start = 0;
   for (size_t i = 0; i < count && start <= list.size(); ++i) {

@@ -29,12 +29,10 @@ StatusCode item_number(std::string_view list, size_t index, int32_t* number);
 // items whose part before the '-' converts to `number`. None when no item
 // matches, or when one of those items has no '-' or is longer than 99
 // characters: such a list is malformed.
-std::optional<std::string> find_numbered_item(std::string_view list, int32_t number,
-                                              size_t count);
+std::optional<std::string> find_numbered_item(std::string_view list, int32_t number, size_t count);
 
 // find_numbered_item converted to a number. 301 when there is no item, or
 // its value converts to 0 without being exactly "0".
-StatusCode numbered_item_value(std::string_view list, int32_t number, size_t count,
-                               int64_t* value);
+StatusCode numbered_item_value(std::string_view list, int32_t number, size_t count, int64_t* value);
 
 #endif  // PROBATOR_TESTER_NET_TASK_LISTS_H_

@@ -78,8 +78,8 @@ StatusCode task_numbers(const Message& message, std::vector<int32_t>* numbers) {
 }
 
 // Step 4: one task's name and limits from the three numbered lists.
-StatusCode task_info(const std::string& names, const std::string& times,
-                     const std::string& spaces, int32_t number, size_t count, TaskInfo* info) {
+StatusCode task_info(const std::string& names, const std::string& times, const std::string& spaces,
+                     int32_t number, size_t count, TaskInfo* info) {
   info->number = number;
   info->name = find_numbered_item(names, number, count);
   if (!info->name) return ST_BAD_MESSAGE;

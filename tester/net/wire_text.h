@@ -9,9 +9,7 @@
 
 // Space, tab, line feed, vertical tab, form feed, carriage return. Bytes of
 // 128 and above are never white space.
-inline bool is_wire_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
+inline bool is_wire_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 inline bool is_wire_digit(char c) { return c >= '0' && c <= '9'; }
 inline bool is_wire_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
