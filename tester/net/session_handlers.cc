@@ -77,20 +77,13 @@ DoneFields judge_result(StatusCode code) {
   if (code == ST_BAD_MESSAGE) return {-1, status_text(code), 0};
   int32_t test = code % 1000;
   switch (code / 1000) {
-    case 1:
-      return {1, nullptr, 0};
-    case 2:
-      return {6, nullptr, test};
-    case 3:
-      return {2, nullptr, test};
-    case 4:
-      return {4, nullptr, test};
-    case 5:
-      return {5, nullptr, test};
-    case 6:
-      return {3, nullptr, test};
-    default:
-      return {-2, status_text(code), 0};
+    case 1: return {1, nullptr, 0};
+    case 2: return {6, nullptr, test};
+    case 3: return {2, nullptr, test};
+    case 4: return {4, nullptr, test};
+    case 5: return {5, nullptr, test};
+    case 6: return {3, nullptr, test};
+    default: return {-2, status_text(code), 0};
   }
 }
 
