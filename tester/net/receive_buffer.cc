@@ -64,6 +64,20 @@ void ReceiveBuffer::copy_pending(char* destination, size_t count) const {
   }
 }
 
+void ReceiveBuffer::take_pending(std::string* text, size_t count) {
+  // Appended piece by piece into reserved room: a large body is written
+  // once, not first zeroed.
+  text->clear();
+  text->reserve(count);
+  size_t start = offset_;
+  for (size_t index = 0; text->size() < count; ++index) {
+    const Chunk& chunk = chunks_[index];
+    text->append(chunk.bytes.get() + start, std::min(count - text->size(), chunk.size - start));
+    start = 0;
+  }
+  consume(count);
+}
+
 void ReceiveBuffer::consume(size_t count) {
   pending_ -= count;
   scan_valid_ = false;
@@ -85,9 +99,8 @@ size_t ReceiveBuffer::read_line(std::string* text, char delimiter) {
     short_ = true;
     return 0;
   }
-  text->resize(length);
-  copy_pending(text->data(), length);
-  consume(length + 1);
+  take_pending(text, length);
+  consume(1);
   short_ = false;
   return length;
 }
@@ -98,9 +111,7 @@ size_t ReceiveBuffer::read_exact(std::string* text, size_t count) {
     short_ = true;
     return 0;
   }
-  text->resize(count);
-  copy_pending(text->data(), count);
-  consume(count);
+  take_pending(text, count);
   short_ = false;
   return count;
 }
@@ -127,9 +138,8 @@ size_t ReceiveBuffer::skip_line(std::string* text, char delimiter) {
   size_t length = pending_;
   bool found = find_delimiter(delimiter, &length);
   if (!found) length = pending_;
-  text->resize(length);
-  copy_pending(text->data(), length);
-  consume(found ? length + 1 : length);
+  take_pending(text, length);
+  if (found) consume(1);
   short_ = false;
   return length;
 }

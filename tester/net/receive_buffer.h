@@ -63,6 +63,8 @@ class ReceiveBuffer {
   bool find_delimiter(char delimiter, size_t* line_length);
   // Copies the first `count` pending bytes to `destination`.
   void copy_pending(char* destination, size_t count) const;
+  // Moves the first `count` pending bytes into `text`.
+  void take_pending(std::string* text, size_t count);
   // Moves the cursor past `count` pending bytes, releasing passed chunks.
   void consume(size_t count);
 
