@@ -20,6 +20,7 @@ class BodyCursor {
   explicit BodyCursor(std::string_view body) : body_(body) {}
 
   size_t position() const { return position_; }
+  size_t remaining() const { return body_.size() - position_; }
 
   // Whether the body at the cursor begins with `literal`; nothing moves.
   bool at(std::string_view literal) const;

@@ -66,7 +66,7 @@ StatusCode extract_solution(const Message& received, TesterOperations& tester) {
   int64_t count = leading_decimal(*length);
   if (count < 0 || count > INT32_MAX) return ST_BAD_MESSAGE;
   record.length = static_cast<uint32_t>(count);
-  record.text.reserve(record.length);
+  record.text.reserve(std::min(received.body.size(), size_t{record.length}));
   size_t position = 0;
   if (!copy_counted(received.body, &position, count, &record.text)) return ST_BAD_MESSAGE;
   return tester.receive_solution(record);

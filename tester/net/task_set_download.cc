@@ -1,5 +1,6 @@
 #include "tester/net/task_set_download.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,7 +37,9 @@ bool read_data(BodyCursor& body, BlockPayload& slot) {
   if (!read_field(body, "Content-Length:", &length)) return false;
   slot.present = true;
   slot.length = static_cast<uint32_t>(length);
-  slot.text.reserve(slot.length);
+  // The announced length is not trusted for the reservation: the data can
+  // only be as long as what is left of the body.
+  slot.text.reserve(std::min<size_t>(slot.length, body.remaining()));
   return body.copy_counted(length, &slot.text);
 }
 

@@ -111,33 +111,26 @@ TEST(HandlerSetTest, DispatchRules) {
   EXPECT_EQ(set.body_rule("9"), 0);
 }
 
-TEST(JudgeResultTest, VerdictTable) {
-  struct Row {
-    StatusCode code;
-    int result;
-    const char* text;
-    int test;
+TEST(JudgeResultTest, VerdictTableOnTheWire) {
+  const std::pair<StatusCode, const char*> rows[] = {
+      {0, "Result: 0\n"},
+      {301, "Message: unknown_error\nResult: -1\n"},
+      {1000, "Result: 1\n"},
+      {1004, "Result: 1\n"},
+      {2005, "Result: 6\nTest-Number: 5\n"},
+      {3000, "Result: 2\n"},
+      {4004, "Result: 4\nTest-Number: 4\n"},
+      {5001, "Result: 5\nTest-Number: 1\n"},
+      {6012, "Result: 3\nTest-Number: 12\n"},
+      {7001, "Message: unknown_error\nResult: -2\n"},
+      {1, "Message: wrong task number\nResult: -2\n"},
+      {-2005, "Message: unknown_error\nResult: -2\n"},
   };
-  const Row rows[] = {
-      {0, 0, nullptr, 0},
-      {301, -1, "unknown_error", 0},
-      {1000, 1, nullptr, 0},
-      {1004, 1, nullptr, 0},
-      {2005, 6, nullptr, 5},
-      {3000, 2, nullptr, 0},
-      {4004, 4, nullptr, 4},
-      {5001, 5, nullptr, 1},
-      {6012, 3, nullptr, 12},
-      {7001, -2, "unknown_error", 0},
-      {1, -2, "wrong task number", 0},
-      {999, -2, "unknown_error", 0},
-      {-2005, -2, "unknown_error", 0},
-  };
-  for (const Row& row : rows) {
-    DoneFields fields = judge_result(row.code);
-    EXPECT_EQ(fields.result, row.result) << row.code;
-    EXPECT_STREQ(fields.text ? fields.text : "(none)", row.text ? row.text : "(none)") << row.code;
-    EXPECT_EQ(fields.test_number, row.test) << row.code;
+  for (const auto& [code, headers] : rows) {
+    DoneFields fields = judge_result(code);
+    Message reply;
+    build_done(reply, fields.result, fields.text, fields.test_number);
+    EXPECT_EQ(format_message(reply), "DONE TORVANE/1.0\n" + std::string(headers) + "\n") << code;
   }
 }
 
