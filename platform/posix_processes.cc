@@ -75,8 +75,8 @@ UniqueFd above_standard_streams(UniqueFd fd) {
 // The child's side, between fork and exec: async-signal-safe calls only, no
 // allocation, no exception. Never returns.
 [[noreturn]] void become_program(const char* path, char* const* argv, const char* folder,
-                                 Detach detach, bool die_with_parent, pid_t parent,
-                                 int null_fd, int report_fd) {
+                                 Detach detach, bool die_with_parent, pid_t parent, int null_fd,
+                                 int report_fd) {
   auto fail = [report_fd](Step step) {
     ChildReport report{static_cast<int>(step), errno};
     [[maybe_unused]] ssize_t n = ::write(report_fd, &report, sizeof report);
@@ -215,8 +215,8 @@ SpawnResult Process::spawn(const SpawnRequest& request) {
   argv.push_back(nullptr);
   const char* folder = request.work_folder.empty() ? nullptr : request.work_folder.c_str();
 
-  UniqueFd null_fd = above_standard_streams(UniqueFd(
-      retry_on_eintr([] { return ::open("/dev/null", O_RDWR | O_CLOEXEC | O_NOCTTY); })));
+  UniqueFd null_fd = above_standard_streams(
+      UniqueFd(retry_on_eintr([] { return ::open("/dev/null", O_RDWR | O_CLOEXEC | O_NOCTTY); })));
   int ends[2];
   if (!null_fd.valid() || ::pipe2(ends, O_CLOEXEC) != 0) return SpawnResult::kFailed;
   UniqueFd report_read = above_standard_streams(UniqueFd(ends[0]));
@@ -260,7 +260,8 @@ WaitResult Process::wait_for(uint64_t timeout_ms, bool watch_stop) {
   if (!started()) return WaitResult::kFailed;
   // About 290 years: beyond that a limit means "no limit".
   constexpr uint64_t kLongest = uint64_t{1} << 43;
-  int64_t deadline = monotonic_ns() + static_cast<int64_t>(std::min(timeout_ms, kLongest)) * 1000000;
+  int64_t deadline =
+      monotonic_ns() + static_cast<int64_t>(std::min(timeout_ms, kLongest)) * 1000000;
   int stop_fd = watch_stop ? stop_pipe_fd() : -1;
   for (;;) {
     pollfd fds[2] = {{pidfd_.get(), POLLIN, 0}, {stop_fd, POLLIN, 0}};
@@ -338,7 +339,8 @@ bool is_program_file(const std::string& path) {
     if (n <= 0) break;
     got += static_cast<size_t>(n);
   }
-  if (got >= 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) return true;
+  constexpr unsigned char kElfMagic[4] = {0x7f, 'E', 'L', 'F'};
+  if (got >= 4 && std::memcmp(head, kElfMagic, 4) == 0) return true;
   return got >= 2 && head[0] == '#' && head[1] == '!';
 }
 

@@ -78,8 +78,8 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
   request.path = find_launcher();
   if (request.path.empty()) return ST_PROCESS_CREATE;
   request.argv.push_back(request.path);
-  for (std::string& argument : launcher_arguments(program, arguments, work_folder, time_limit,
-                                                  space_limit, exit_codes)) {
+  for (std::string& argument :
+       launcher_arguments(program, arguments, work_folder, time_limit, space_limit, exit_codes)) {
     request.argv.push_back(std::move(argument));
   }
   request.detach = platform::Detach::kNewGroup;

@@ -28,8 +28,8 @@ TEST(ProgramRunnerStopTest, StopRequestEndsTheRunAndStartsNoOther) {
     kill(getpid(), SIGTERM);
   });
   auto start = std::chrono::steady_clock::now();
-  StatusCode code = runner.run_program(built_program("launch_helper"), "children 3 20000",
-                                       "", 20000, 0);
+  StatusCode code =
+      runner.run_program(built_program("launch_helper"), "children 3 20000", "", 20000, 0);
   stopper.join();
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(code, 205);

@@ -162,9 +162,9 @@ TEST_F(ProgramRunnerTest, BuildsTheLaunchersCommandLine) {
                                                   base64_encode("4294967295"), "-?spc", "MA=="}));
   std::filesystem::remove(folder_.file("record"));
   ASSERT_EQ(runner_.run_program("p", "", "/w/", 1, 2, ExitCodes::kProgramOwn), 0);
-  EXPECT_EQ(recorded(), (std::vector<std::string>{"-?src", "cA==", "-?cmd", "", "-?wkf",
-                                                  base64_encode("/w/"), "-?tmr", "MQ==", "-?spc",
-                                                  "Mg==", "-?xit", "MQ=="}));
+  EXPECT_EQ(recorded(),
+            (std::vector<std::string>{"-?src", "cA==", "-?cmd", "", "-?wkf", base64_encode("/w/"),
+                                      "-?tmr", "MQ==", "-?spc", "Mg==", "-?xit", "MQ=="}));
 }
 
 TEST_F(ProgramRunnerTest, MapsTheLaunchersExitStatusBack) {
@@ -173,9 +173,8 @@ TEST_F(ProgramRunnerTest, MapsTheLaunchersExitStatusBack) {
     const char* mode;
     StatusCode code;
   } rows[] = {
-      {"exit:0", 0},         {"exit:204", 204},   {"exit:206", 206}, {"exit:230", 3000},
-      {"exit:240", 4000},    {"exit:17", 17},     {"exit:205", 205}, {"exit:255", 255},
-      {"signal:9", -9},      {"signal:15", -15},
+      {"exit:0", 0},   {"exit:204", 204}, {"exit:206", 206}, {"exit:230", 3000}, {"exit:240", 4000},
+      {"exit:17", 17}, {"exit:205", 205}, {"exit:255", 255}, {"signal:9", -9},   {"signal:15", -15},
   };
   for (const Row& row : rows) {
     ScopedEnv mode("PROBATOR_STAND_IN", row.mode);

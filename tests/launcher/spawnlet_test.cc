@@ -66,9 +66,9 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheProgramEnded) {
     const char* time_limit;
     int status;
   } rows[] = {
-      {"exit 0", "10000", 0},        {"exit 3", "10000", 240},      {"exit 1", "10000", 240},
-      {"exit 255", "10000", 240},    {"exit 204", "10000", 240},    {"crash", "10000", 240},
-      {"sleep 20000", "200", 230},   {"busy 20000", "200", 230},
+      {"exit 0", "10000", 0},      {"exit 3", "10000", 240},   {"exit 1", "10000", 240},
+      {"exit 255", "10000", 240},  {"exit 204", "10000", 240}, {"crash", "10000", 240},
+      {"sleep 20000", "200", 230}, {"busy 20000", "200", 230},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(run_spawnlet(helper_run(row.text, row.time_limit)).status, row.status) << row.text;
@@ -86,9 +86,9 @@ TEST_F(SpawnletTest, RefusesAnythingButAnExecutableFile) {
   folder_.write("empty", "");
   chmod(folder_.file("empty").c_str(), 0755);
 
-  for (const std::string& path : {folder_.file("notes.txt"), folder_.file("missing"),
-                                  std::string(), folder_.file("no-x"), folder_.file("folder"),
-                                  folder_.file("empty")}) {
+  for (const std::string& path :
+       {folder_.file("notes.txt"), folder_.file("missing"), std::string(), folder_.file("no-x"),
+        folder_.file("folder"), folder_.file("empty")}) {
     EXPECT_EQ(run_spawnlet(encoded_options({{"-?src", path}, {"-?tmr", "5000"}})).status, 206)
         << path;
   }
@@ -105,15 +105,15 @@ TEST_F(SpawnletTest, RunsScriptsAndReportsOnesThatCannotStart) {
   for (const char* name : {"ok.sh", "fails.sh", "lost.sh"}) {
     chmod(folder_.file(name).c_str(), 0755);
   }
-  EXPECT_EQ(run_spawnlet(encoded_options({{"-?src", folder_.file("ok.sh")}, {"-?tmr", "5000"}}))
-                .status,
-            0);
+  EXPECT_EQ(
+      run_spawnlet(encoded_options({{"-?src", folder_.file("ok.sh")}, {"-?tmr", "5000"}})).status,
+      0);
   EXPECT_EQ(run_spawnlet(encoded_options({{"-?src", folder_.file("fails.sh")}, {"-?tmr", "5000"}}))
                 .status,
             240);
-  EXPECT_EQ(run_spawnlet(encoded_options({{"-?src", folder_.file("lost.sh")}, {"-?tmr", "5000"}}))
-                .status,
-            204);
+  EXPECT_EQ(
+      run_spawnlet(encoded_options({{"-?src", folder_.file("lost.sh")}, {"-?tmr", "5000"}})).status,
+      204);
 }
 
 TEST_F(SpawnletTest, WorkingFolder) {
@@ -136,12 +136,12 @@ TEST_F(SpawnletTest, WorkingFolder) {
   // A relative program path names the file from the launcher's folder, not
   // from the program's.
   std::filesystem::copy_file(built_program("launch_helper"), folder_.file("helper"));
-  EXPECT_EQ(run_spawnlet(encoded_options({{"-?src", "helper"},
-                                          {"-?wkf", folder_.file("work")},
-                                          {"-?tmr", "5000"}}),
-                         folder_.path())
-                .status,
-            0);
+  EXPECT_EQ(
+      run_spawnlet(encoded_options(
+                       {{"-?src", "helper"}, {"-?wkf", folder_.file("work")}, {"-?tmr", "5000"}}),
+                   folder_.path())
+          .status,
+      0);
   EXPECT_EQ(record_argv(recorded()), std::vector<std::string>{"helper"});
 
   // A folder that cannot be entered, or an option that decodes to nothing.
@@ -163,8 +163,8 @@ TEST_F(SpawnletTest, ArgumentTextArrivesAsShellWords) {
       {"   ", {}},
       {"a  b\tc\nd", {"a", "b", "c", "d"}},
       {"'two words' \"say \\\"hi\\\"\" it\\'s", {"two words", "say \"hi\"", "it's"}},
-      {"-?src -?cmd $HOME * ~ `id` $(id) ; | &", {"-?src", "-?cmd", "$HOME", "*", "~", "`id`",
-                                                  "$(id)", ";", "|", "&"}},
+      {"-?src -?cmd $HOME * ~ `id` $(id) ; | &",
+       {"-?src", "-?cmd", "$HOME", "*", "~", "`id`", "$(id)", ";", "|", "&"}},
       {"'' \"\" x''y", {"", "", "xy"}},
       {"\xc3\xa9t\xc3\xa9 \xff", {"\xc3\xa9t\xc3\xa9", "\xff"}},
   };
@@ -202,7 +202,10 @@ TEST_F(SpawnletTest, TimeLimitHolds) {
     int64_t at_least_ms;
     int64_t at_most_ms;
   } rows[] = {
-      {std::nullopt, 0, 1000}, {"0", 0, 1000}, {"50", 45, 1000}, {"1000", 995, 3000},
+      {std::nullopt, 0, 1000},
+      {"0", 0, 1000},
+      {"50", 45, 1000},
+      {"1000", 995, 3000},
   };
   for (const Row& row : rows) {
     std::vector<std::pair<std::string, std::string>> options = {
@@ -253,9 +256,9 @@ TEST_F(SpawnletTest, ProgramExitCodeOption) {
               row.status)
         << row.text << " -?xit " << row.xit;
   }
-  EXPECT_EQ(run_spawnlet(encoded_options({{"-?src", folder_.file("missing")}, {"-?xit", "1"}}))
-                .status,
-            206);
+  EXPECT_EQ(
+      run_spawnlet(encoded_options({{"-?src", folder_.file("missing")}, {"-?xit", "1"}})).status,
+      206);
 }
 
 TEST_F(SpawnletTest, OptionsAreFoundAnywhereInTheTail) {
@@ -272,17 +275,22 @@ TEST_F(SpawnletTest, OptionsAreFoundAnywhereInTheTail) {
   } rows[] = {
       {{"-?tmr", base64_encode("10000"), "-?cmd", base64_encode("exit 3"), "-?src",
         base64_encode(helper)},
-       240, "any order"},
+       240,
+       "any order"},
       {{"junk", "-?spc", base64_encode("99999999999999999"), "-?src", base64_encode(helper),
         "-?cmd", base64_encode("exit 0"), "-?tmr", base64_encode("10000"), "more"},
-       0, "other arguments and any space limit change nothing"},
+       0,
+       "other arguments and any space limit change nothing"},
       {{"-?src", base64_encode(path) + "!" + base64_encode("junk"), "-?cmd",
         base64_encode("exit 0"), "-?tmr", base64_encode("10000")},
-       0, "decoding stops at a character outside the alphabet"},
+       0,
+       "decoding stops at a character outside the alphabet"},
       {{"-?src=" + base64_encode(helper), "-?cmd", base64_encode("exit 0"), "-?tmr",
         base64_encode("10000")},
-       0, "the separator may be any one character"},
-      {{"-?SRC", base64_encode(helper), "-?tmr", base64_encode("10000")}, 206,
+       0,
+       "the separator may be any one character"},
+      {{"-?SRC", base64_encode(helper), "-?tmr", base64_encode("10000")},
+       206,
        "names are case-sensitive"},
   };
   for (const Row& row : rows) EXPECT_EQ(run_spawnlet(row.arguments).status, row.status) << row.why;
@@ -291,8 +299,9 @@ TEST_F(SpawnletTest, OptionsAreFoundAnywhereInTheTail) {
 TEST_F(SpawnletTest, CanBeTypedInAShell) {
   // "-?src" is a pattern to the shell; in an empty folder it matches nothing.
   std::filesystem::create_directory(folder_.file("empty"));
-  ChildProcess shell({"/bin/sh", "-c", built_program("spawnlet") + " -?src L2Jpbi90cnVl -?tmr MTAwMA=="},
-                     folder_.file("empty"));
+  ChildProcess shell(
+      {"/bin/sh", "-c", built_program("spawnlet") + " -?src L2Jpbi90cnVl -?tmr MTAwMA=="},
+      folder_.file("empty"));
   ASSERT_TRUE(shell.wait(20000));
   EXPECT_EQ(shell.exit_code(), 0);
 }
