@@ -1,14 +1,21 @@
 // How it works
 //
-// A child is started with fork and execve. Everything the child needs is
-// prepared before the fork (the argument vector, the resolved path, /dev/null
-// and a close-on-exec report pipe), so that between fork and exec the child
-// only makes system calls: it resets its signals, leaves the parent's group or
-// session, points its standard streams at /dev/null, enters its folder and
+// A child is started with clone(CLONE_VM | CLONE_VFORK) and execve, the way
+// the C library's posix_spawn starts one: the child borrows the parent's
+// memory on a small stack of its own, and the parent sleeps until the child
+// has executed its program or ended. Nothing of the parent's memory is
+// copied, which makes a start several times cheaper than fork() for a large
+// parent, and every judged run pays for two starts.
+//
+// Everything the child needs is prepared before the clone (the argument
+// vector, the resolved path, /dev/null and a close-on-exec report pipe), so
+// that between clone and exec the child only makes system calls and writes
+// nothing but its own stack: it resets its signals, leaves the parent's group
+// or session, points its standard streams at /dev/null, enters its folder and
 // executes. A step that fails writes {step, errno} into the report pipe and
 // ends with _exit(127); a successful exec closes the pipe, so the parent
-// reads either a report or end-of-file and knows which happened before it
-// returns.
+// reads either a report or end-of-file. All signals are blocked around the
+// clone: no handler of the parent may run on the borrowed memory.
 //
 // The parent then holds a pidfd of the child. Waiting is one ppoll() on that
 // pidfd (readable once the child has ended) and on the stop-request pipe,
@@ -21,8 +28,10 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -72,11 +81,27 @@ UniqueFd above_standard_streams(UniqueFd fd) {
   return UniqueFd(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
 }
 
-// The child's side, between fork and exec: async-signal-safe calls only, no
-// allocation, no exception. Never returns.
-[[noreturn]] void become_program(const char* path, char* const* argv, const char* folder,
-                                 Detach detach, bool die_with_parent, pid_t parent, int null_fd,
-                                 int report_fd) {
+// What the child reads; prepared by the parent before the clone.
+struct ChildSetup {
+  const char* path;
+  char* const* argv;
+  const char* folder;  // null: stay
+  Detach detach;
+  bool die_with_parent;
+  pid_t parent;
+  int null_fd;
+  int report_fd;
+};
+
+// The stack the child runs on until it executes its program. Generous: the
+// sanitizers' interceptors run on it too.
+constexpr size_t kChildStackSize = 256 * 1024;
+
+// The child's side, between clone and exec: system calls only, no allocation,
+// no exception, no write outside its own stack. Never returns.
+int become_program(void* argument) {
+  const ChildSetup& setup = *static_cast<const ChildSetup*>(argument);
+  int report_fd = setup.report_fd;
   auto fail = [report_fd](Step step) {
     ChildReport report{static_cast<int>(step), errno};
     [[maybe_unused]] ssize_t n = ::write(report_fd, &report, sizeof report);
@@ -92,25 +117,26 @@ UniqueFd above_standard_streams(UniqueFd fd) {
     if (number != SIGKILL && number != SIGSTOP) ::sigaction(number, &defaults, nullptr);
   }
 
-  if (detach == Detach::kNewSession ? ::setsid() < 0 : ::setpgid(0, 0) != 0) fail(Step::kSetup);
-  if (die_with_parent) {
+  bool detached = setup.detach == Detach::kNewSession ? ::setsid() >= 0 : ::setpgid(0, 0) == 0;
+  if (!detached) fail(Step::kSetup);
+  if (setup.die_with_parent) {
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) fail(Step::kSetup);
-    // The parent may have ended before the request took effect.
-    if (::getppid() != parent) ::_exit(127);
+    // The parent may have been killed before the request took effect.
+    if (::getppid() != setup.parent) ::_exit(127);
   }
   for (int target = STDIN_FILENO; target <= STDERR_FILENO; ++target) {
-    if (::dup2(null_fd, target) < 0) fail(Step::kSetup);
+    if (::dup2(setup.null_fd, target) < 0) fail(Step::kSetup);
   }
   // Descriptors that some library opened without O_CLOEXEC stay behind too.
   ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
-  if (folder != nullptr && ::chdir(folder) != 0) fail(Step::kFolder);
+  if (setup.folder != nullptr && ::chdir(setup.folder) != 0) fail(Step::kFolder);
 
   sigset_t none;
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
-  ::execve(path, argv, environ);
+  ::execve(setup.path, setup.argv, environ);
   fail(Step::kExec);
-  ::_exit(127);  // not reached
+  return 127;  // not reached
 }
 
 // Reads a child's report: true when the child executed its program.
@@ -223,17 +249,25 @@ SpawnResult Process::spawn(const SpawnRequest& request) {
   UniqueFd report_write = above_standard_streams(UniqueFd(ends[1]));
   if (!report_read.valid() || !report_write.valid()) return SpawnResult::kFailed;
 
-  // No handler of the caller may run in the child before it has reset them.
+  void* stack = ::mmap(nullptr, kChildStackSize, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  if (stack == MAP_FAILED) return SpawnResult::kFailed;
+  ChildSetup setup{.path = path.c_str(),
+                   .argv = argv.data(),
+                   .folder = folder,
+                   .detach = request.detach,
+                   .die_with_parent = request.die_with_parent,
+                   .parent = ::getpid(),
+                   .null_fd = null_fd.get(),
+                   .report_fd = report_write.get()};
   sigset_t all, saved;
   sigfillset(&all);
   ::pthread_sigmask(SIG_SETMASK, &all, &saved);
-  pid_t parent = ::getpid();
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    become_program(path.c_str(), argv.data(), folder, request.detach, request.die_with_parent,
-                   parent, null_fd.get(), report_write.get());
-  }
+  // Returns once the child has executed its program or ended.
+  pid_t pid = ::clone(become_program, static_cast<char*>(stack) + kChildStackSize,
+                      CLONE_VM | CLONE_VFORK | SIGCHLD, &setup);
   ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+  ::munmap(stack, kChildStackSize);
   if (pid < 0) return SpawnResult::kFailed;
 
   report_write.reset();
