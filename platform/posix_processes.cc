@@ -24,7 +24,6 @@
 // child that ends early costs no idle wait. The child is reaped only after
 // its process group has been killed: as long as it is a zombie its number,
 // and so its group's number, cannot be given to another process.
-#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
@@ -292,8 +291,9 @@ SpawnResult Process::spawn(const SpawnRequest& request) {
 
 WaitResult Process::wait_for(uint64_t timeout_ms, bool watch_stop) {
   if (!started()) return WaitResult::kFailed;
-  // About 290 years: beyond that a limit means "no limit".
-  constexpr uint64_t kLongest = uint64_t{1} << 43;
+  // About 140 years: beyond that a limit means "no limit", and the sum
+  // below cannot overflow.
+  constexpr uint64_t kLongest = uint64_t{1} << 42;
   int64_t deadline =
       monotonic_ns() + static_cast<int64_t>(std::min(timeout_ms, kLongest)) * 1000000;
   int stop_fd = watch_stop ? stop_pipe_fd() : -1;
