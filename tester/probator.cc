@@ -3,6 +3,8 @@
 #include "platform/signals.h"
 #include "platform/terminal.h"
 #include "tester/console/display.h"
+#include "tester/net/message.h"
+#include "tester/net/message_builders.h"
 #include "tester/stop_flag.h"
 #include "tester/tester.h"
 
@@ -19,6 +21,9 @@ StatusCode start_and_serve(Tester& tester, Display& console, const std::string& 
     console.print("\n\nConnection failed.");
     return r;
   }
+  Message login;
+  build_login(login, tester.compilers_string());
+  tester.send(login);  // a failed login shows in the server's answer
   for (;;) {
     tester.poll();
     if (stop_flag() || platform::stop_requested()) break;

@@ -4,7 +4,12 @@
 #include "tester/console/display.h"
 #include "tester/console/task_board.h"
 #include "tester/folders.h"
+#include "tester/judge/task_records.h"
 #include "tester/net/connection.h"
+#include "tester/net/message.h"
+#include "tester/net/protocol_error.h"
+#include "tester/net/session.h"
+#include "tester/net/session_handlers.h"
 
 Tester::Tester(Display* console, platform::FileSystem* file_system) : console_(console) {
   folders_ = std::make_unique<Folders>(console_, file_system);
@@ -12,11 +17,21 @@ Tester::Tester(Display* console, platform::FileSystem* file_system) : console_(c
   console_->set_board(board_.get());
   board_->set_observer(console_);
   board_->reset();
+  commands_ = std::make_unique<CommandTable>();
+  register_handlers(*commands_, *this);
+  handlers_ = std::make_unique<HandlerSet>(
+      *commands_,
+      [this](Message& received, Message& reply) { reply_protocol_error(*this, received, reply); },
+      "TORVANE", 1, 0);
   connection_ = std::make_unique<Connection>();
+  session_ = std::make_unique<Session>(*connection_, *handlers_);
 }
 
 Tester::~Tester() {
+  commands_.reset();
+  handlers_.reset();
   connection_.reset();
+  session_.reset();
   board_.reset();
   folders_.reset();
 }
@@ -77,8 +92,38 @@ StatusCode Tester::connect() {
   return ST_NO_ERROR;
 }
 
-void Tester::poll() {}
+void Tester::poll() { session_->poll(); }
 
-void Tester::pause(int ms) { platform::sleep_ms(ms); }
+void Tester::pause(int ms) {
+  if (session_->is_open()) {
+    connection_->wait_readable(ms);
+  } else {
+    platform::sleep_ms(ms);
+  }
+}
 
 void Tester::disconnect() { connection_->close(); }
+
+std::string Tester::compilers_string() const {
+  return "";  // completed by the compiler registry
+}
+
+bool Tester::send(const Message& message) { return session_->send(message); }
+
+StatusCode Tester::receive_solution(const SolutionRecord&) {
+  return ST_WRONG_TASK_NUMBER;  // completed by the solution intake
+}
+
+StatusCode Tester::remove_task(int32_t) {
+  return ST_NO_ERROR;  // completed by the task store
+}
+
+StatusCode Tester::set_task_info(const TaskInfo& info) {
+  // The task store is completed by the judging side; the board is named here.
+  if (info.number != -1) board_->set_task_name(info.number, info.name ? info.name->c_str() : "");
+  return ST_NO_ERROR;
+}
+
+StatusCode Tester::add_block(const TaskBlockRecord&) {
+  return ST_NO_ERROR;  // completed by the task store
+}

@@ -13,13 +13,16 @@
 #include "common/status.h"
 #include "platform/files.h"
 #include "tester/configurable.h"
+#include "tester/net/handler_set.h"
+#include "tester/tester_operations.h"
 
 class Connection;
 class Display;
 class Folders;
+class Session;
 class TaskBoard;
 
-class Tester : public Configurable {
+class Tester : public Configurable, public TesterOperations {
  public:
   // Makes the components in their order and has the console draw the empty
   // task board.
@@ -37,11 +40,22 @@ class Tester : public Configurable {
   // One pass of receiving and handling, never waiting.
   void poll();
   // The main loop's pause between polls: up to `ms` milliseconds, ending early
-  // when a stop is requested.
+  // when bytes arrive or a stop is requested. Once the server has closed the
+  // connection, the full time: a closed socket is always readable.
   void pause(int ms);
   void disconnect();
 
-  Display& console() { return *console_; }
+  // The compiler names announced at login.
+  std::string compilers_string() const;
+
+  // TesterOperations.
+  bool send(const Message& message) override;
+  Display& console() override { return *console_; }
+  StatusCode receive_solution(const SolutionRecord& record) override;
+  StatusCode remove_task(int32_t number) override;
+  StatusCode set_task_info(const TaskInfo& info) override;
+  StatusCode add_block(const TaskBlockRecord& record) override;
+
   Folders& folders() { return *folders_; }
   TaskBoard& board() { return *board_; }
   const std::optional<std::string>& hostname() const { return hostname_; }
@@ -57,7 +71,10 @@ class Tester : public Configurable {
   Display* console_;
   std::unique_ptr<Folders> folders_;
   std::unique_ptr<TaskBoard> board_;
+  std::unique_ptr<CommandTable> commands_;
+  std::unique_ptr<HandlerSet> handlers_;
   std::unique_ptr<Connection> connection_;
+  std::unique_ptr<Session> session_;
   std::optional<std::string> hostname_;
   uint32_t port_ = 0;
 };

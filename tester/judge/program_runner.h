@@ -44,4 +44,9 @@ class ProgramRunner {
   Display* console_;
 };
 
+// For tests: makes run_program start the program at `path` in place of the
+// launcher it finds beside the running program or on PATH. An empty path
+// restores the search.
+void set_launcher_path_for_testing(const std::string& path);
+
 #endif  // PROBATOR_TESTER_JUDGE_PROGRAM_RUNNER_H_

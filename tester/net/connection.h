@@ -2,18 +2,19 @@
 #ifndef PROBATOR_TESTER_NET_CONNECTION_H_
 #define PROBATOR_TESTER_NET_CONNECTION_H_
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 
 #include "platform/sockets.h"
+#include "tester/net/byte_stream.h"
 
-class Connection {
+class Connection : public ByteStream {
  public:
   // Creates the socket; is_ready() tells whether that worked.
   Connection();
-  ~Connection();
+  ~Connection() override;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
@@ -24,10 +25,10 @@ class Connection {
   bool connect_to(const std::string& host_name, uint32_t port);
   bool set_nonblocking();
 
-  ssize_t receive(void* buffer, size_t size) { return socket_.receive(buffer, size); }
-  ssize_t send(const void* data, size_t length) { return socket_.send(data, length); }
+  ssize_t receive(void* buffer, size_t size) override { return socket_.receive(buffer, size); }
+  ssize_t send(const void* data, size_t length) override { return socket_.send(data, length); }
   // Whether the last receive or send failed only because it would block.
-  bool would_block() const { return socket_.would_block(); }
+  bool would_block() const override { return socket_.would_block(); }
   // Closes the socket. False, with the socket kept, when closing failed.
   bool close();
 

@@ -1,0 +1,103 @@
+// The agent's side of a run: the launcher gets the run's parameters as
+// base64 arguments, and its exit status comes back as the run's code. The
+// launcher enforces the time limit itself; the agent's own deadline, a
+// second later, only catches a launcher that could not end in time.
+#include "tester/judge/program_runner.h"
+
+#include <string_view>
+#include <vector>
+
+#include "common/base64.h"
+#include "common/exit_status.h"
+#include "platform/processes.h"
+#include "platform/signals.h"
+
+namespace {
+
+constexpr char kLauncherName[] = "spawnlet";
+
+// How long the agent waits for the launcher beyond the run's time limit.
+constexpr uint64_t kLauncherGraceMs = 1000;
+
+std::string& launcher_override() {
+  static std::string path;
+  return path;
+}
+
+// The base64 text of a zero-terminated text: bytes after a zero byte are not
+// part of it.
+std::string encode_argument(const std::string& text) {
+  return base64_encode(std::string_view(text.c_str()));
+}
+
+// The launcher beside the running agent, else the first one on PATH; empty
+// when there is none.
+std::string find_launcher() {
+  if (!launcher_override().empty()) return launcher_override();
+  std::string folder = platform::running_program_folder();
+  if (!folder.empty() && platform::is_executable_file(folder + kLauncherName)) {
+    return folder + kLauncherName;
+  }
+  return platform::search_path(kLauncherName);
+}
+
+// The launcher's arguments: each option name and each value on its own, an
+// empty value as an empty argument, so that the launcher rebuilds the
+// command line "-?src <path> -?cmd <text> -?wkf <folder> -?tmr <ms> -?spc <n> ".
+std::vector<std::string> launcher_arguments(const std::string& program,
+                                            const std::string& arguments,
+                                            const std::string& work_folder, uint32_t time_limit,
+                                            uint32_t space_limit, ExitCodes exit_codes) {
+  std::vector<std::string> argv = {
+      "-?src", encode_argument(program),
+      "-?cmd", encode_argument(arguments),
+      "-?wkf", encode_argument(work_folder),
+      "-?tmr", encode_argument(std::to_string(time_limit)),
+      "-?spc", encode_argument(std::to_string(space_limit)),
+  };
+  // Only the checker's run asks for the program's own exit code; every
+  // other run keeps the command line above as it is.
+  if (exit_codes == ExitCodes::kProgramOwn) {
+    argv.push_back("-?xit");
+    argv.push_back(encode_argument("1"));
+  }
+  return argv;
+}
+
+}  // namespace
+
+void set_launcher_path_for_testing(const std::string& path) { launcher_override() = path; }
+
+StatusCode ProgramRunner::run_program(const std::string& program, const std::string& arguments,
+                                      const std::string& work_folder, uint32_t time_limit,
+                                      uint32_t space_limit, ExitCodes exit_codes) {
+  // A stopping agent starts nothing more.
+  if (platform::stop_requested()) return ST_LAUNCHER_HUNG;
+
+  platform::SpawnRequest request;
+  request.path = find_launcher();
+  if (request.path.empty()) return ST_PROCESS_CREATE;
+  request.argv.push_back(request.path);
+  for (std::string& argument :
+       launcher_arguments(program, arguments, work_folder, time_limit, space_limit, exit_codes)) {
+    request.argv.push_back(std::move(argument));
+  }
+  request.detach = platform::Detach::kNewGroup;
+  request.die_with_parent = true;
+
+  platform::Process launcher;
+  if (launcher.spawn(request) != platform::SpawnResult::kStarted) return ST_PROCESS_CREATE;
+
+  // The sum is taken in 64 bits: a limit close to 2^32 ms must not wrap
+  // around to a deadline shorter than the limit itself.
+  uint64_t deadline_ms = uint64_t{time_limit} + kLauncherGraceMs;
+  if (launcher.wait_for(deadline_ms, true) != platform::WaitResult::kEnded) {
+    // Overrun, a failed wait, or the agent is stopping: the launcher, its
+    // program and whatever that started go, and the launcher is reaped.
+    launcher.kill_tree();
+    launcher.reap();
+    return ST_LAUNCHER_HUNG;
+  }
+  platform::ExitInfo exit = launcher.reap();
+  return exit.signaled ? -exit.value : status_for_exit(exit.value);
+}

@@ -1,0 +1,192 @@
+"""Judges a contest's submissions on this machine, the way the agent does, so
+that a contest's expected verdicts can be checked before any agent runs.
+
+Per test the program runs in a fresh folder holding "input.txt", with no
+standard input or output, under the task's time limit; it must write
+"output.txt". Both outputs are normalised (lower case, one space between
+words, CR LF between lines, nothing trailing), then the checker decides
+(arguments: input, tested output, expected output; exit 0 accepted,
+1 wrong answer, 2 output format) or the outputs must be equal. A reference
+solution produces the expected output from its own fresh copy of the input.
+
+The compilers are the four the agent is set up with: gcc, g++, fpc, python3.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+from pathlib import Path
+
+import verdicts
+from verdicts import Verdict
+
+CHECKER_TIME_LIMIT = 10
+COMPILE_TIME_LIMIT = 60
+_WHITESPACE = b"\n\r \t"
+
+# name: (source extension, compile command or None, run command)
+COMPILERS = {
+    "gcc": (".c", ["gcc", "-O2", "-o", "{exe}", "{src}", "-lm"], ["{exe}"]),
+    "g++": (".cpp", ["g++", "-O2", "-std=c++17", "-o", "{exe}", "{src}"], ["{exe}"]),
+    "fpc": (".pas", ["fpc", "-v0", "-O2", "-FE{dir}", "-o{exe}", "{src}"], ["{exe}"]),
+    "python3": (".py", ["python3", "-m", "py_compile", "{src}"], ["python3", "{src}"]),
+}
+
+
+class JudgeError(Exception):
+    """The contest itself cannot be judged (a checker that does not compile, ...)."""
+
+
+def normalize(data: bytes) -> bytes:
+    """Lower-cases A to Z, turns each white-space run into one space, or into
+    CR LF when it holds a line break, and drops leading and trailing white
+    space. A zero byte ends the text, except inside a white-space run."""
+    end = len(data)
+    while end and (data[end - 1] in _WHITESPACE or data[end - 1] == 0):
+        end -= 1
+    i = 0
+    while i < end and data[i] in _WHITESPACE:
+        i += 1
+    out = bytearray()
+    while i < end and data[i] != 0:
+        if data[i] in _WHITESPACE:
+            line_break = False
+            while i < end and (data[i] in _WHITESPACE or data[i] == 0):
+                line_break |= data[i] in b"\n\r"
+                i += 1
+            out += b"\r\n" if line_break else b" "
+        while i < end and data[i] not in _WHITESPACE and data[i] != 0:
+            out.append(data[i] + 32 if 65 <= data[i] <= 90 else data[i])
+            i += 1
+    return bytes(out)
+
+
+def run(command, folder: Path, time_limit: float):
+    """Runs a command in `folder` with no standard streams. Returns its exit
+    status, or None when it ran out of time. Whatever it started is killed."""
+    process = subprocess.Popen(command, cwd=folder, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               start_new_session=True)
+    try:
+        status = process.wait(timeout=time_limit)
+    except subprocess.TimeoutExpired:
+        status = None
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    process.wait()
+    return status
+
+
+class Program:
+    """A compiled program: the command that runs it."""
+
+    def __init__(self, command):
+        self.command = command
+
+
+def compile_source(source: bytes, compiler: str, folder: Path):
+    """Compiles into `folder`. Returns the Program, or None on a compile error.
+    Raises KeyError for a compiler that is not one of COMPILERS."""
+    extension, build, launch = COMPILERS[compiler]
+    folder.mkdir(parents=True, exist_ok=True)
+    src = folder / f"source{extension}"
+    src.write_bytes(source)
+    names = {"src": str(src), "exe": str(folder / "program.exe"), "dir": str(folder)}
+    if run([part.format(**names) for part in build], folder, COMPILE_TIME_LIMIT) != 0:
+        return None
+    return Program([part.format(**names) for part in launch])
+
+
+class LocalJudge:
+    def __init__(self, contest, scratch: Path):
+        self.contest = contest
+        self.scratch = scratch
+        self.checkers, self.references = {}, {}
+        for task in contest.tasks:
+            for kind, program, store in (("checker", task.checker, self.checkers),
+                                         ("solution", task.solution, self.references)):
+                if program is None:
+                    continue
+                if program.compiler not in COMPILERS:
+                    raise JudgeError(f"task {task.number}: unknown compiler "
+                                     f"{program.compiler!r} for the {kind}")
+                built = compile_source(program.source, program.compiler,
+                                       scratch / f"task{task.number}-{kind}")
+                if built is None:
+                    raise JudgeError(f"task {task.number}: the {kind} "
+                                     f"{program.path.name} does not compile")
+                store[task.number] = built
+
+    def judge(self, sub) -> Verdict:
+        task = self.contest.task(sub.task)
+        if task is None:
+            return Verdict(verdicts.ERROR, message="wrong task number")
+        if sub.compiler not in COMPILERS:
+            return Verdict(verdicts.ERROR, message="wrong compiler line")
+        program = compile_source(sub.source, sub.compiler, self.scratch / f"sub{sub.number}")
+        if program is None:
+            return Verdict(verdicts.COMPILE_ERROR)
+        for test in task.tests:
+            result = self._run_test(task, test, program)
+            if result != verdicts.ACCEPTED:
+                if result == verdicts.ERROR:
+                    return Verdict(verdicts.ERROR, message="unknown_error")
+                return Verdict(result, test.number)
+        return Verdict(verdicts.ACCEPTED)
+
+    def _fresh_folder(self, name: str, test) -> Path:
+        folder = self.scratch / name
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir()
+        (folder / "input.txt").write_bytes(test.input)
+        return folder
+
+    def _run_test(self, task, test, program) -> int:
+        work = self._fresh_folder("work", test)
+        status = run(program.command, work, task.time_limit)
+        if status is None:
+            return verdicts.TIME_OUT
+        if status != 0:
+            return verdicts.RUN_TIME_ERROR
+        if not (work / "output.txt").is_file():
+            return verdicts.OUTPUT_FORMAT
+        tested = normalize((work / "output.txt").read_bytes())
+        if task.number in self.references:
+            reference = self._fresh_folder("reference", test)
+            status = run(self.references[task.number].command, reference, task.time_limit)
+            if status is None:
+                return verdicts.TIME_OUT
+            if status != 0:
+                return verdicts.RUN_TIME_ERROR
+            if not (reference / "output.txt").is_file():
+                return verdicts.ERROR
+            expected = normalize((reference / "output.txt").read_bytes())
+        else:
+            expected = normalize(test.output)
+        if task.number not in self.checkers:
+            return verdicts.ACCEPTED if tested == expected else verdicts.WRONG_ANSWER
+        (work / "toutput.txt").write_bytes(tested)
+        (work / "output.txt").write_bytes(expected)
+        command = self.checkers[task.number].command + [
+            str(work / "input.txt"), str(work / "toutput.txt"), str(work / "output.txt")]
+        status = run(command, work, CHECKER_TIME_LIMIT)
+        return {0: verdicts.ACCEPTED, 1: verdicts.WRONG_ANSWER,
+                2: verdicts.OUTPUT_FORMAT}.get(status, verdicts.ERROR)
+
+
+def judge_contest(contest, progress=None) -> dict:
+    """Judges every submission; returns {submission number: (Verdict, "local")}.
+    Raises JudgeError when a task's own programs cannot be built."""
+    results = {}
+    with tempfile.TemporaryDirectory(prefix="contest-check-") as scratch:
+        judge = LocalJudge(contest, Path(scratch))
+        for sub in contest.submissions:
+            verdict = judge.judge(sub)
+            results[sub.number] = (verdict, "local")
+            if progress:
+                progress(sub, verdict)
+    return results

@@ -1,0 +1,37 @@
+"""The verdict table printed at the end of a run."""
+
+
+def verdict_table(submissions, results, judge_header: str = "Tester") -> list:
+    """Lines of a table with one row per submission. `results` maps a
+    submission number to (Verdict, judge), judge being whatever identifies who
+    judged it; a submission missing from it got no verdict."""
+    header = ("#", "Submission", "Task", "Compiler", judge_header, "Expected", "Received",
+              "Match")
+    rows = [header]
+    for sub in submissions:
+        if sub.number in results:
+            verdict, judge = results[sub.number]
+            received, match = verdict.describe(), "yes" if sub.expected.matches(verdict) else "NO"
+        else:
+            judge, received, match = "", "(no verdict)", "NO"
+        rows.append((str(sub.number), sub.name, str(sub.task), sub.compiler, str(judge),
+                     sub.expected.describe(), received, match))
+    widths = [max(len(row[i]) for row in rows) for i in range(len(header))]
+    return ["  ".join(cell.ljust(width) for cell, width in zip(row, widths)).rstrip()
+            for row in rows]
+
+
+def summary(submissions, results) -> tuple:
+    """(every verdict in and matching, a one-line summary)."""
+    missing = sum(1 for sub in submissions if sub.number not in results)
+    wrong = sum(1 for sub in submissions
+                if sub.number in results and not sub.expected.matches(results[sub.number][0]))
+    total = len(submissions)
+    if not missing and not wrong:
+        return True, f"All {total} verdicts matched."
+    parts = []
+    if wrong:
+        parts.append(f"{wrong} of {total} verdicts did not match")
+    if missing:
+        parts.append(f"{missing} of {total} submissions got no verdict")
+    return False, "; ".join(parts) + "."
