@@ -4,7 +4,9 @@
 #include "tester/console/display.h"
 #include "tester/console/task_board.h"
 #include "tester/folders.h"
+#include "tester/judge/compiler_registry.h"
 #include "tester/judge/task_records.h"
+#include "tester/judge/task_store.h"
 #include "tester/net/connection.h"
 #include "tester/net/message.h"
 #include "tester/net/protocol_error.h"
@@ -13,6 +15,8 @@
 
 Tester::Tester(Display* console, platform::FileSystem* file_system) : console_(console) {
   folders_ = std::make_unique<Folders>(console_, file_system);
+  compilers_ = std::make_unique<CompilerRegistry>(folders_.get(), console_);
+  store_ = std::make_unique<TaskStore>(folders_.get(), console_, compilers_.get());
   board_ = std::make_unique<TaskBoard>();
   console_->set_board(board_.get());
   board_->set_observer(console_);
@@ -32,6 +36,8 @@ Tester::~Tester() {
   handlers_.reset();
   connection_.reset();
   session_.reset();
+  compilers_.reset();
+  store_.reset();
   board_.reset();
   folders_.reset();
 }
@@ -39,10 +45,14 @@ Tester::~Tester() {
 StatusCode Tester::init(const std::string& file_name) {
   std::string bytes;
   switch (folders_->file_system().read_file(file_name, &bytes, platform::Links::kFollow)) {
-    case platform::ReadResult::kOpenFailed: return ST_INI_OPEN;
-    case platform::ReadResult::kReadFailed: return ST_INI_READ;
-    case platform::ReadResult::kCloseFailed: return ST_INI_CLOSE;
-    case platform::ReadResult::kOk: break;
+    case platform::ReadResult::kOpenFailed:
+      return ST_INI_OPEN;
+    case platform::ReadResult::kReadFailed:
+      return ST_INI_READ;
+    case platform::ReadResult::kCloseFailed:
+      return ST_INI_CLOSE;
+    case platform::ReadResult::kOk:
+      break;
   }
   ConfigText text(std::move(bytes));
   return load_components(text);
@@ -60,7 +70,11 @@ StatusCode Tester::load_components(ConfigText& text) {
   if (StatusCode r = folders_->load_once(text)) return r;
 
   console_->print("\n\nInitialization internal compilers...");
+  if (StatusCode r = compilers_->load_once(text)) return r;
+
   console_->print("\n\nInitialization tester subsystem...");
+  if (StatusCode r = store_->load_once(text)) return r;
+
   console_->print("\n\nInitialization program complite.");
   return ST_NO_ERROR;
 }
@@ -104,26 +118,17 @@ void Tester::pause(int ms) {
 
 void Tester::disconnect() { connection_->close(); }
 
-std::string Tester::compilers_string() const {
-  return "";  // completed by the compiler registry
-}
+std::string Tester::compilers_string() const { return compilers_->compilers_string(); }
 
 bool Tester::send(const Message& message) { return session_->send(message); }
 
-StatusCode Tester::receive_solution(const SolutionRecord&) {
-  return ST_WRONG_TASK_NUMBER;  // completed by the solution intake
-}
+StatusCode Tester::remove_task(int32_t number) { return store_->remove_task(number); }
 
-StatusCode Tester::remove_task(int32_t) {
-  return ST_NO_ERROR;  // completed by the task store
-}
-
+// The board is named whatever the store made of the info.
 StatusCode Tester::set_task_info(const TaskInfo& info) {
-  // The task store is completed by the judging side; the board is named here.
+  StatusCode result = store_->set_task_info(info);
   if (info.number != -1) board_->set_task_name(info.number, info.name ? info.name->c_str() : "");
-  return ST_NO_ERROR;
+  return result;
 }
 
-StatusCode Tester::add_block(const TaskBlockRecord&) {
-  return ST_NO_ERROR;  // completed by the task store
-}
+StatusCode Tester::add_block(const TaskBlockRecord& record) { return store_->add_block(record); }

@@ -16,11 +16,13 @@
 #include "tester/net/handler_set.h"
 #include "tester/tester_operations.h"
 
+class CompilerRegistry;
 class Connection;
 class Display;
 class Folders;
 class Session;
 class TaskBoard;
+class TaskStore;
 
 class Tester : public Configurable, public TesterOperations {
  public:
@@ -58,6 +60,7 @@ class Tester : public Configurable, public TesterOperations {
 
   Folders& folders() { return *folders_; }
   TaskBoard& board() { return *board_; }
+  TaskStore& store() { return *store_; }
   const std::optional<std::string>& hostname() const { return hostname_; }
   uint32_t port() const { return port_; }
 
@@ -67,7 +70,11 @@ class Tester : public Configurable, public TesterOperations {
 
  private:
   StatusCode load_components(ConfigText& text);
+  StatusCode intake_steps(const SolutionRecord& record, const std::string& source,
+                          const std::string& work);
 
+  std::unique_ptr<CompilerRegistry> compilers_;
+  std::unique_ptr<TaskStore> store_;
   Display* console_;
   std::unique_ptr<Folders> folders_;
   std::unique_ptr<TaskBoard> board_;

@@ -3,7 +3,7 @@
 #include "tester/console/display.h"
 
 void TaskBoard::set_task_name(int32_t number, const char* name) {
-  int32_t index = number - 1;
+  int64_t index = static_cast<int64_t>(number) - 1;
   auto entry = std::make_unique<TaskBoardEntry>();
   entry->name = name != nullptr ? name : "";
   entry->board = this;
@@ -18,7 +18,7 @@ void TaskBoard::set_task_name(int32_t number, const char* name) {
   notify();
 }
 
-TaskBoardEntry* TaskBoard::find(int32_t index) {
+TaskBoardEntry* TaskBoard::find(int64_t index) {
   for (Node& node : entries_) {
     if (node.index == index) return node.entry.get();
   }

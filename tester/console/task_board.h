@@ -33,8 +33,9 @@ class TaskBoard {
   // A task already on the board gets the new name and zero counts; a new
   // task adds a row.
   void set_task_name(int32_t number, const char* name);
-  // The entry of `index`, or null.
-  TaskBoardEntry* find(int32_t index);
+  // The entry of `index`, or null. (Indexes are wider than task numbers, so
+  // that task number INT32_MIN has an index too.)
+  TaskBoardEntry* find(int64_t index);
   uint32_t size() const { return size_; }
 
   void count_received(TaskBoardEntry* entry);
@@ -43,7 +44,7 @@ class TaskBoard {
 
  private:
   struct Node {
-    int32_t index;
+    int64_t index;
     std::unique_ptr<TaskBoardEntry> entry;
   };
 

@@ -14,6 +14,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_config.h"
 
 namespace {
 
@@ -38,9 +39,9 @@ const std::vector<std::string> kFrame = {
 
 // The last rows of the log after a start-up that cannot reach the server.
 const std::vector<std::string> kLastLogRows = {
-    "check test files folder ... not exist (creating done)",
     "",
-    "Initialization internal compilers...",
+    "1 compilator(s) was loaded succesfuly",
+    "created compilers string: 'gcc'",
     "",
     "Initialization tester subsystem...",
     "",
@@ -57,7 +58,8 @@ class TerminalTest : public ::testing::Test {
     temp_.write(
         "Probator.ini",
         "[SOCKET]\r\nhostname=127.0.0.1\r\nport=1\r\n\r\n[FOLDERS]\r\nsource=" + temp_.path() +
-            "src/\r\nwork=" + temp_.path() + "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n");
+            "src/\r\nwork=" + temp_.path() + "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n" +
+            compiler_section("gcc"));
   }
   void TearDown() override { tmux({"kill-server"}); }
 

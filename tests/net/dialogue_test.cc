@@ -10,6 +10,7 @@
 #include "tests/net/fake_server.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_config.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ class DialogueTest : public ::testing::Test {
     temp_.write("Probator.ini",
                 "[SOCKET]\r\nhostname=127.0.0.1\r\nport=" + std::to_string(server_.port()) +
                     "\r\n\r\n[FOLDERS]\r\nsource=" + temp_.path() + "src/\r\nwork=" + temp_.path() +
-                    "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n");
+                    "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n" + compiler_section("gcc"));
   }
   // Sends `message` and expects `answer` back, byte for byte.
   void exchange(const std::string& message, const std::string& answer) {
@@ -53,7 +54,7 @@ class DialogueTest : public ::testing::Test {
 TEST_F(DialogueTest, LoginExchangesAndStop) {
   ChildProcess probator({built_program("probator")}, temp_.path());
   ASSERT_TRUE(server_.accept_within(kTimeoutMs));
-  const std::string login = "LOGIN tester TORVANE/1.0\nCompilers: \n\n";
+  const std::string login = "LOGIN tester TORVANE/1.0\nCompilers: gcc\n\n";
   EXPECT_EQ(server_.next(login.size(), kTimeoutMs), login);
 
   exchange("TORVANE/1.0 200 OK\n\n", "GTT TORVANE/1.0\n\n");
@@ -94,7 +95,7 @@ TEST_F(DialogueTest, FinalErrorArrivingWithTheCloseStillStops) {
 TEST_F(DialogueTest, ServerCloseLeavesTheAgentPolling) {
   ChildProcess probator({built_program("probator")}, temp_.path());
   ASSERT_TRUE(server_.accept_within(kTimeoutMs));
-  const std::string login = "LOGIN tester TORVANE/1.0\nCompilers: \n\n";
+  const std::string login = "LOGIN tester TORVANE/1.0\nCompilers: gcc\n\n";
   ASSERT_EQ(server_.next(login.size(), kTimeoutMs), login);
   server_.close_client();
   long before = cpu_ticks(probator.pid());

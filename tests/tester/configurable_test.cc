@@ -7,6 +7,7 @@
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_config.h"
 #include "tester/folders.h"
 #include "tester/tester.h"
 
@@ -115,7 +116,8 @@ TEST(ConfigurableTest, LoadOnceLoadsUntilItSucceeds) {
 class SectionReaderTest : public ::testing::Test {
  protected:
   StatusCode init(const std::string& ini) {
-    temp_.write("Probator.ini", ini);
+    bool has_compiler = ini.find("[COMPILER]") != std::string::npos;
+    temp_.write("Probator.ini", has_compiler ? ini : ini + "\r\n\r\n" + compiler_section("gcc"));
     return tester_.init(temp_.file("Probator.ini"));
   }
   std::string folder(const char* name) { return temp_.path() + name + "/"; }
@@ -144,8 +146,10 @@ TEST_F(SectionReaderTest, PortFoundInsideAFolderNamedReport) {
 }
 
 TEST_F(SectionReaderTest, BlanksAfterTheEqualsSign) {
-  std::string ini = "x[SOCKET]\nhostname= h\nport= 81\n\n[FOLDERS]\nsource=" + folder("s") +
-                    "\nwork=" + folder("w") + "\ntest=" + folder("t");
+  std::string ini =
+      "[COMPILER]\nname=sh\noptions=?s\ndir=/tmp/\next=c\ntimeout=1\nfile=/bin/sh\n\n"
+      "x[SOCKET]\nhostname= h\nport= 81\n\n[FOLDERS]\nsource=" +
+      folder("s") + "\nwork=" + folder("w") + "\ntest=" + folder("t");
   EXPECT_EQ(init(ini), ST_NO_ERROR) << "a prefixed header counts; the last section runs to "
                                        "the end of the file";
   EXPECT_EQ(*tester_.hostname(), " h");

@@ -12,6 +12,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_config.h"
 
 namespace {
 
@@ -60,7 +61,8 @@ class StartupTest : public ::testing::Test {
   void write_ini(int port, const std::string& name = "Probator.ini") {
     temp_.write(name, "[SOCKET]\r\nhostname=127.0.0.1\r\nport=" + std::to_string(port) +
                           "\r\n\r\n[FOLDERS]\r\nsource=" + temp_.path() + "src/\r\nwork=" +
-                          temp_.path() + "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n");
+                          temp_.path() + "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n" +
+                          compiler_section("gcc"));
   }
   bool folders_gone() const {
     return !temp_.exists("src") && !temp_.exists("wrk") && !temp_.exists("tst");
@@ -87,7 +89,10 @@ TEST_F(StartupTest, UnreachableServer) {
   std::string out = probator.output();
   EXPECT_TRUE(out.starts_with("This is tester version 0.74 (last update ")) << out;
   EXPECT_TRUE(out.ends_with("\ncheck test files folder ... not exist (creating done)"
-                            "\n\nInitialization internal compilers..."
+                            "\n\nInitialization internal compilers..." +
+                            compiler_log("gcc") +
+                            "\n\n1 compilator(s) was loaded succesfuly"
+                            "\ncreated compilers string: 'gcc'"
                             "\n\nInitialization tester subsystem..."
                             "\n\nInitialization program complite."
                             "\n\nConnection failed. Execution will not continue.\n\n"))

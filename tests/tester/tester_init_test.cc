@@ -8,6 +8,7 @@
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_config.h"
 #include "tester/folders.h"
 
 namespace {
@@ -31,7 +32,7 @@ class TesterInitTest : public ::testing::Test {
   }
   std::string folders_section() const {
     return "[FOLDERS]\r\nsource=" + temp_.path() + "s/\r\nwork=" + temp_.path() +
-           "w/\r\ntest=" + temp_.path() + "t/\r\n\r\n";
+           "w/\r\ntest=" + temp_.path() + "t/\r\n\r\n" + compiler_section("gcc");
   }
   std::string log() const { return with_fixed_banner(display_.log); }
 
@@ -59,7 +60,10 @@ TEST_F(TesterInitTest, FullStartUpLog) {
                        "\ncheck source folder ... not exist (creating done)"
                        "\ncheck work folder ... exist (clearing done)"
                        "\ncheck test files folder ... not exist (creating done)"
-                       "\n\nInitialization internal compilers..."
+                       "\n\nInitialization internal compilers..." +
+                       compiler_log("gcc") +
+                       "\n\n1 compilator(s) was loaded succesfuly"
+                       "\ncreated compilers string: 'gcc'"
                        "\n\nInitialization tester subsystem..."
                        "\n\nInitialization program complite.");
   EXPECT_FALSE(temp_.exists("w/old"));
