@@ -66,7 +66,9 @@ StatusCode Task::test_solution(const std::string& executable, OutputChecker& che
     if (StatusCode r = test->run(executable, *this, checker)) {
       console_->print_format("error (%s)", status_text(r));
       console_->print("\n error.");
-      return r + number;
+      // A test number can be any 32-bit number the server sent: the sum
+      // wraps around as a 32-bit code does, instead of overflowing.
+      return static_cast<StatusCode>(static_cast<uint32_t>(r) + static_cast<uint32_t>(number));
     }
     console_->print("done.");
   }

@@ -111,6 +111,25 @@ TEST_F(TaskStoreTest, SolutionForAMissingTask) {
   EXPECT_EQ(display_.log, "error\nreceived task number is incorrect. solution ignored");
 }
 
+TEST_F(TaskStoreTest, FailingTestNumberJoinsTheCode) {
+  // No executable to copy: every test fails with 202, plus its number.
+  struct Row {
+    int32_t test;
+    StatusCode code;
+    const char* why;
+  } rows[] = {
+      {7, 209, "the usual sum"},
+      {INT32_MAX, static_cast<StatusCode>(202u + static_cast<uint32_t>(INT32_MAX)),
+       "a number near the top wraps around as a 32-bit code, without overflow"},
+  };
+  int32_t task = 1;
+  for (const Row& row : rows) {
+    ASSERT_EQ(add_test(task, row.test, "in", "out"), ST_NO_ERROR);
+    EXPECT_EQ(store_.test_solution(temp_.file("s/none.exe"), task), row.code) << row.why;
+    ++task;
+  }
+}
+
 TEST_F(TaskStoreTest, TaskWithoutTestsPassesEverySolution) {
   ASSERT_EQ(set_info(1, 1000), ST_NO_ERROR);
   display_.log.clear();
