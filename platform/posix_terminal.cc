@@ -2,6 +2,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/posix_internal.h"
 #include "platform/signals.h"
 #include "platform/terminal.h"
@@ -15,6 +17,13 @@ bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 void write_stdout(const char* bytes, size_t count) {
   while (count > 0) {
     ssize_t n = retry_on_eintr([&] { return ::write(STDOUT_FILENO, bytes, count); });
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // Whoever opened standard output left it non-blocking: wait for the
+      // reader to make room, as a blocking write would, and drop nothing.
+      pollfd fds[1] = {{STDOUT_FILENO, POLLOUT, 0}};
+      if (retry_on_eintr([&] { return ::poll(fds, 1, -1); }) < 0) return;
+      continue;
+    }
     if (n <= 0) return;  // a closed or broken stdout is not the agent's failure
     bytes += n;
     count -= static_cast<size_t>(n);
