@@ -1,5 +1,7 @@
 #include "tester/configurable.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -72,6 +74,9 @@ bool Configurable::get_string(const ConfigText& text, size_t from, const char* k
 bool Configurable::get_unsigned(const ConfigText& text, size_t from, const char* key,
                                 uint32_t* value) {
   if (!find_value(text, from, key)) return false;
-  *value = static_cast<uint32_t>(std::strtol(value_.c_str(), nullptr, 10));
+  // A 32-bit long: out-of-range numbers are clamped, then kept as 32 bits.
+  long number = std::strtol(value_.c_str(), nullptr, 10);
+  number = std::clamp<long>(number, INT32_MIN, INT32_MAX);
+  *value = static_cast<uint32_t>(number);
   return true;
 }

@@ -61,7 +61,8 @@ TEST(ConfigurableTest, NumbersConvertLikeTheCLibrary) {
     const char* text;
     uint32_t value;
   } rows[] = {{"port=8080\r\n", 8080},  {"port= 42\r\n", 42},  {"port=+7x\r\n", 7},
-              {"port=abc\r\n", 0},      {"port=\r\n", 0},      {"port=-1\r\n", 4294967295u}};
+              {"port=abc\r\n", 0},      {"port=\r\n", 0},      {"port=-1\r\n", 4294967295u},
+              {"port=99999999999\r\n", 2147483647u}, {"port=-99999999999\r\n", 2147483648u}};
   for (const Row& row : rows) {
     Lookups lookups;
     ConfigText text(row.text);
