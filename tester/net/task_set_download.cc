@@ -90,13 +90,12 @@ StatusCode task_info(const std::string& names, const std::string& times, const s
   int64_t space = 0;
   if (StatusCode r = numbered_item_value(times, number, count, &seconds)) return r;
   if (StatusCode r = numbered_item_value(spaces, number, count, &space)) return r;
-  // The limits travel as 32-bit milliseconds and units; what does not fit
-  // them cannot be applied.
-  if (seconds < 0 || seconds > UINT32_MAX / 1000 || space < 0 || space > UINT32_MAX) {
-    return ST_BAD_MESSAGE;
-  }
+  // The time limit travels as 32-bit milliseconds: one that does not fit
+  // them, or a negative one, cannot be applied. The space limit is only
+  // passed on; it is read as a 32-bit long and kept as 32 bits.
+  if (seconds < 0 || seconds > UINT32_MAX / 1000) return ST_BAD_MESSAGE;
   info->time_limit = static_cast<uint32_t>(seconds * 1000);
-  info->space_limit = static_cast<uint32_t>(space);
+  info->space_limit = static_cast<uint32_t>(std::clamp<int64_t>(space, INT32_MIN, INT32_MAX));
   return ST_NO_ERROR;
 }
 

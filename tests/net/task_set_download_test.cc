@@ -61,6 +61,9 @@ TEST(TaskSetDownloadTest, HeaderLists) {
        "numbered item over 99"},
       {task_set("1", "1-A", "1-4294968", "1-1"), 301, "remove 1;", "time limit over 32 bits"},
       {task_set("1", "1-A", "1--1", "1-1"), 301, "remove 1;", "negative time limit"},
+      {task_set("1;2", "1-A;2-B", "1-1;2-1", "1--1;2-99999999999"), 0,
+       "remove 1;remove 2;info 1 A 1000 4294967295;info 2 B 1000 2147483647;",
+       "a space limit is passed on, as 32 bits"},
   };
   for (const Row& row : rows) {
     RecordingTester tester;
