@@ -1,53 +1,112 @@
 #!/usr/bin/env bash
-# The demo: builds the programs, writes a configuration into a scratch folder,
-# and starts the agent against a stand-in server that accepts the connection.
-# The agent stops after a few seconds.
+# The demo: builds both programs, then lets the agent judge the sample contest
+# (contests/sample) served by the bundled contest server, on this machine.
+#
+# In a terminal the agent's screen shows the judging; when every verdict is in,
+# the server stops the agent, whose screen stays up until a key is pressed.
+# Elsewhere (a pipe, CI) the agent's log goes to a file and the demo ends by
+# itself. Either way the server's verdict table ends the demo, and the exit
+# status is 0 when every verdict matched the expected one.
+#
+# Usage: scripts/demo.sh [--bin DIR]
+#   --bin DIR  use the probator and spawnlet already built in DIR; build nothing
+#
+# Everything the demo writes lives in one scratch folder, /tmp/probator-demo-PID/,
+# removed at the end unless something failed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-cd "$root"
 
-scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPROBATOR_TESTS=OFF >/dev/null
-cmake --build build/release >/dev/null
+bin=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --bin) bin="$(cd "$2" && pwd)"; shift 2 ;;
+    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "demo: unknown argument '$1'" >&2; exit 2 ;;
+  esac
+done
 
-scratch="$root/demo-run"
+if [ -z "$bin" ]; then
+  "$root/scripts/install-deps.sh"
+  echo "Building probator and spawnlet..."
+  cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DPROBATOR_TESTS=OFF >/dev/null
+  cmake --build "$root/build/release" --target probator spawnlet >/dev/null
+  bin="$root/build/release/bin"
+fi
+
+# The agent finds each setting by its key anywhere in the file, so no path in
+# the configuration may hold a key's name: the scratch folder is chosen so.
+scratch="/tmp/probator-demo-$$"
+for key in hostname port source work test name file options dir ext timeout; do
+  case "$scratch" in *"$key"*) echo "demo: scratch path $scratch holds '$key'" >&2; exit 2 ;; esac
+done
 rm -rf "$scratch"
-mkdir -p "$scratch"
-port_file="$scratch/port"
-python3 - "$port_file" <<'PY' &
-import socket, sys, time
-server = socket.socket()
-server.bind(("127.0.0.1", 0))
-server.listen(1)
-open(sys.argv[1], "w").write(str(server.getsockname()[1]))
-server.settimeout(30)
-try:
-    connection, _ = server.accept()
-    time.sleep(10)
-except OSError:
-    pass
-PY
-server=$!
-for _ in $(seq 100); do [ -s "$port_file" ] && break; sleep 0.1; done
+mkdir -p "$scratch/compilers"
+cp "$root"/compilers/probator-* "$scratch/compilers/"
 
-cat > "$scratch/Probator.ini" <<INI
-[SOCKET]
-hostname=127.0.0.1
-port=$(cat "$port_file")
+server_pid=""
+agent_pid=""
+finish() {
+  for pid in $agent_pid $server_pid; do kill -TERM "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap finish EXIT
 
-[FOLDERS]
-source=$scratch/source/
-work=$scratch/work/
-test=$scratch/tests/
+python3 "$root/tools/contest_server/contest_server.py" --contest "$root/contests/sample" \
+        --port 0 --port-file "$scratch/port" --timeout 600 >"$scratch/server.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$scratch/port" ] && break; sleep 0.1; done
+if [ ! -s "$scratch/port" ]; then
+  cat "$scratch/server.log" >&2
+  echo "demo: the contest server did not start" >&2
+  exit 1
+fi
 
-INI
+compiler() {  # name, extension
+  printf '[COMPILER]\nname=%s\noptions=?s\ndir=%s/\next=%s\ntimeout=30000\nfile=%s\n\n' \
+         "$1" "$scratch" "$2" "$scratch/compilers/probator-$1"
+}
+{
+  printf '[SOCKET]\nhostname=127.0.0.1\nport=%s\n\n' "$(cat "$scratch/port")"
+  printf '[FOLDERS]\nsource=%s/\nwork=%s/\ntest=%s/\n\n' \
+         "$scratch/source" "$scratch/work" "$scratch/tests"
+  compiler gcc c
+  compiler g++ cpp
+  compiler fpc pas
+  compiler python3 py
+} >"$scratch/Probator.ini"
+
 cd "$scratch"
-"$root/build/release/bin/probator" </dev/null &
-agent=$!
-sleep 3
-kill -TERM "$agent"
-wait "$agent"
-kill "$server" 2>/dev/null || true
-wait "$server" 2>/dev/null || true
+if [ -t 0 ] && [ -t 1 ]; then
+  # The screen is the agent's until a key is pressed after the last verdict.
+  "$bin/probator" || true
+else
+  echo "Judging the sample contest; the agent's log: $scratch/probator.log"
+  "$bin/probator" </dev/null >"$scratch/probator.log" 2>&1 &
+  agent_pid=$!
+  # The server ends when every verdict is in; an agent that ends first has
+  # failed, and the server is stopped so that it reports what it has.
+  while kill -0 "$server_pid" 2>/dev/null; do
+    if ! kill -0 "$agent_pid" 2>/dev/null; then
+      kill -TERM "$server_pid" 2>/dev/null || true
+      break
+    fi
+    sleep 0.2
+  done
+fi
+
+status=0
+wait "$server_pid" || status=$?
+server_pid=""
+if [ -n "$agent_pid" ]; then
+  wait "$agent_pid" || true
+  agent_pid=""
+fi
 echo
-echo "Demo finished."
+sed -n '/^# *Submission/,$p' "$scratch/server.log"
+if [ "$status" -eq 0 ]; then
+  rm -rf "$scratch"
+else
+  echo "demo: the contest server ended with status $status; its log: $scratch/server.log" >&2
+fi
+exit "$status"

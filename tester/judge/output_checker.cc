@@ -38,14 +38,20 @@ std::string quoted(const std::string& path) {
 }  // namespace
 
 std::string OutputChecker::normalize(const std::string& text) {
+  std::string result;
+  normalize(text, &result);
+  return result;
+}
+
+void OutputChecker::normalize(const std::string& text, std::string* result) {
   size_t end = text.size();
   while (end > 0 && (is_space(text[end - 1]) || text[end - 1] == '\0')) --end;
   size_t i = 0;
   while (i < end && is_space(text[i])) ++i;
 
   // A lone line feed becomes two characters: the result can be twice as long.
-  std::string result(2 * (end - i), '\0');
-  char* out = result.data();
+  result->resize(2 * (end - i));
+  char* out = result->data();
   // A zero byte ends the text, unless it stands inside a run of white space.
   while (i < end && text[i] != '\0') {
     if (is_space(text[i])) {
@@ -62,15 +68,29 @@ std::string OutputChecker::normalize(const std::string& text) {
     }
     for (; i < end && text[i] != '\0' && !is_space(text[i]); ++i) *out++ = to_lower(text[i]);
   }
-  result.resize(static_cast<size_t>(out - result.data()));
-  return result;
+  result->resize(static_cast<size_t>(out - result->data()));
 }
 
 StatusCode OutputChecker::normalize_file(const std::string& path) {
   platform::FileSystem& files = folders_->file_system();
-  std::string text;
-  if (StatusCode r = read_code(files.read_file(path, &text, platform::Links::kNoFollow))) return r;
-  switch (files.write_file(path, normalize(text))) {
+  StatusCode result = read_code(files.read_file(path, &first_, platform::Links::kNoFollow));
+  if (result == ST_NO_ERROR) {
+    normalize(first_, &second_);
+    result = write_code(files.write_file(path, second_));
+  }
+  trim_buffers();
+  return result;
+}
+
+void OutputChecker::trim_buffers() {
+  constexpr size_t kKept = 128u << 20;
+  for (std::string* buffer : {&first_, &second_}) {
+    if (buffer->capacity() > kKept) std::string().swap(*buffer);
+  }
+}
+
+StatusCode OutputChecker::write_code(platform::WriteResult written) {
+  switch (written) {
     case platform::WriteResult::kCreateFailed: return ST_FILE_OPEN;
     case platform::WriteResult::kShortWrite: return ST_FILE_WRITE;
     case platform::WriteResult::kCloseFailed: return ST_FILE_CLOSE;
@@ -81,15 +101,20 @@ StatusCode OutputChecker::normalize_file(const std::string& path) {
 
 StatusCode OutputChecker::compare_files(const std::string& path_a, const std::string& path_b) {
   platform::FileSystem& files = folders_->file_system();
-  std::string a, b;
-  platform::ReadResult read_a = files.read_file(path_a, &a, platform::Links::kNoFollow);
-  platform::ReadResult read_b = files.read_file(path_b, &b, platform::Links::kNoFollow);
+  platform::ReadResult read_a = files.read_file(path_a, &first_, platform::Links::kNoFollow);
+  platform::ReadResult read_b = files.read_file(path_b, &second_, platform::Links::kNoFollow);
+  StatusCode result = ST_NO_ERROR;
   if (read_a == platform::ReadResult::kOpenFailed || read_b == platform::ReadResult::kOpenFailed) {
-    return ST_FILE_OPEN;
+    result = ST_FILE_OPEN;
+  } else if (StatusCode r = read_code(read_a)) {
+    result = r;
+  } else if (StatusCode r2 = read_code(read_b)) {
+    result = r2;
+  } else if (first_ != second_) {
+    result = ST_WRONG_ANSWER;
   }
-  if (StatusCode r = read_code(read_a)) return r;
-  if (StatusCode r = read_code(read_b)) return r;
-  return a == b ? ST_NO_ERROR : ST_WRONG_ANSWER;
+  trim_buffers();
+  return result;
 }
 
 StatusCode OutputChecker::check_grammar(const std::string&, const std::string&) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/status.h"
+#include "platform/files.h"
 #include "tester/judge/program_runner.h"
 
 class OutputChecker : public ProgramRunner {
@@ -34,8 +35,20 @@ class OutputChecker : public ProgramRunner {
   StatusCode run_checker(const std::string& output_path, const std::string& input_path,
                          const std::string& expected_path, const std::string& checker_path);
 
-  // The normal form of `text` (the transformation of normalize_file).
+  // The normal form of `text` (the transformation of normalize_file), into
+  // `result`.
+  static void normalize(const std::string& text, std::string* result);
   static std::string normalize(const std::string& text);
+
+ private:
+  static StatusCode write_code(platform::WriteResult written);
+  // Gives back buffers that a very large output has grown.
+  void trim_buffers();
+
+  // Kept from one file to the next: outputs of one task have similar sizes,
+  // and memory that is reused costs no page faults.
+  std::string first_;
+  std::string second_;
 };
 
 #endif  // PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_

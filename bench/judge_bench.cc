@@ -1,0 +1,137 @@
+// What judging costs besides the programs it runs, side by side with what one
+// run through the launcher costs:
+//   BM_TestSteps           every step of one test but the two program runs
+//                          (work folder reset, copies, the move, the fresh
+//                          input, normalisation of both outputs, comparison),
+//                          on a task of 200 small tests;
+//   BM_LaunchTrivial       one run of /bin/true through run_program;
+//   BM_NormalizeAndCompare a 50 MiB output and its expected twin, normalised
+//                          and compared (bytes/s counts the output once).
+//
+//   build/bench/bin/judge_bench
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tester/configurable.h"
+#include "tester/console/display.h"
+#include "tester/folders.h"
+#include "tester/judge/output_checker.h"
+#include "tester/judge/program_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class QuietDisplay : public Display {
+ public:
+  void print(const char*) override {}
+  void refresh() override {}
+
+ protected:
+  StatusCode load(ConfigText&) override { return ST_NO_ERROR; }
+};
+
+// The agent's three folders in a scratch folder, and a task of 200 tests.
+class Bench {
+ public:
+  Bench() {
+    std::string pattern = (fs::temp_directory_path() / "pb-XXXXXX").string();
+    root_ = std::string(mkdtemp(pattern.data())) + "/";
+    ConfigText text("[FOLDERS]\nsource=" + root_ + "s/\nwork=" + root_ + "w/\ntest=" + root_ +
+                    "t/\n");
+    folders_.load_once(text);
+    folders_.write_file(root_ + "s/solution.exe", std::string(20000, 'x'));
+    for (int t = 1; t <= 200; ++t) {
+      std::string folder = root_ + "t/" + std::to_string(t) + "/";
+      folders_.create_path(folder);
+      folders_.write_file(folder + "input.txt", std::to_string(t) + " " + std::to_string(t));
+      folders_.write_file(folder + "output.txt", std::to_string(2 * t) + "\n");
+    }
+  }
+  ~Bench() { fs::remove_all(root_); }
+
+  // One test's steps in the order the test run takes them; the solution's
+  // output appears where the run would have left it.
+  bool test_steps(int t) {
+    const std::string& work = folders_.work_folder();
+    std::string test = root_ + "t/" + std::to_string(t) + "/";
+    bool ok = folders_.reset_folder(work) == 0 &&
+              folders_.copy_file(work + "tsol.exe", root_ + "s/solution.exe") == 0 &&
+              folders_.copy_file(work + "input.txt", test + "input.txt") == 0;
+    folders_.write_file(work + "output.txt", std::to_string(2 * t) + "\n");
+    ok = ok && folders_.file_exists(work + "output.txt", platform::Links::kNoFollow) &&
+         folders_.move_file(work + "toutput.txt", work + "output.txt") == 0 &&
+         folders_.copy_file(work + "input.txt", test + "input.txt") == 0 &&
+         folders_.copy_file(work + "output.txt", test + "output.txt") == 0 &&
+         checker_.normalize_file(work + "toutput.txt") == 0 &&
+         checker_.normalize_file(work + "output.txt") == 0 &&
+         checker_.compare_files(work + "toutput.txt", work + "output.txt") == 0;
+    return ok;
+  }
+
+  Folders& folders() { return folders_; }
+  OutputChecker& checker() { return checker_; }
+  const std::string& root() const { return root_; }
+
+ private:
+  std::string root_;
+  QuietDisplay display_;
+  Folders folders_{&display_};
+  OutputChecker checker_{&folders_, &display_};
+};
+
+void BM_TestSteps(benchmark::State& state) {
+  Bench bench;
+  int t = 0;
+  for (auto _ : state) {
+    if (!bench.test_steps(t % 200 + 1)) state.SkipWithError("a step failed");
+    ++t;
+  }
+}
+BENCHMARK(BM_TestSteps)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+void BM_LaunchTrivial(benchmark::State& state) {
+  ProgramRunner runner(nullptr, nullptr);
+  for (auto _ : state) {
+    if (runner.run_program("/bin/true", "", "", 10000, 0) != 0) state.SkipWithError("run failed");
+  }
+}
+BENCHMARK(BM_LaunchTrivial)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+// Lines of a few numbers with uneven blanks, like a sloppy solution's output.
+std::string output_of(size_t bytes) {
+  std::string text;
+  text.reserve(bytes + 64);
+  for (unsigned i = 0; text.size() < bytes; ++i) {
+    text += std::to_string(i * 2654435761u % 1000000);
+    text += i % 7 == 6 ? " \r\n" : (i % 3 ? "  " : " ");
+  }
+  text.resize(bytes);
+  return text;
+}
+
+void BM_NormalizeAndCompare(benchmark::State& state) {
+  Bench bench;
+  const std::string text = output_of(50u << 20);
+  const std::string a = bench.root() + "a.txt", b = bench.root() + "b.txt";
+  for (auto _ : state) {
+    state.PauseTiming();
+    bench.folders().write_file(a, text);
+    bench.folders().write_file(b, text);
+    state.ResumeTiming();
+    if (bench.checker().normalize_file(a) != 0 || bench.checker().normalize_file(b) != 0 ||
+        bench.checker().compare_files(a, b) != 0) {
+      state.SkipWithError("judging failed");
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_NormalizeAndCompare)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,15 @@
+# Installs the build into a fresh prefix and checks that an operator gets both
+# programs and every compiler wrapper, executable.
+# Usage: cmake -DBUILD_DIR=... -DPREFIX=... -P check_install.cmake
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+foreach(program probator spawnlet probator-gcc probator-g++ probator-fpc probator-python3)
+  if(NOT IS_EXECUTABLE ${PREFIX}/bin/${program})
+    message(FATAL_ERROR "${program} is not installed as an executable")
+  endif()
+endforeach()
+file(REMOVE_RECURSE ${PREFIX})
