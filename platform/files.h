@@ -44,6 +44,11 @@ class Folder {
   virtual bool remove_subfolder(const std::string& name) = 0;
 };
 
+// The largest file read whole: a judged program's output is read into memory
+// and normalised there, and a program can leave a file of any size (a sparse
+// one costs it nothing).
+constexpr long long kMaxWholeRead = 1LL << 30;
+
 enum class ReadResult { kOk, kOpenFailed, kReadFailed, kCloseFailed };
 enum class WriteResult { kOk, kCreateFailed, kShortWrite, kCloseFailed };
 
@@ -57,8 +62,8 @@ class FileSystem {
   virtual bool remove_folder(const std::string& path) = 0;
 
   // Reads a regular file whole into `bytes`. A file shorter than its size
-  // when read is kReadFailed; a failed close is kCloseFailed, with `bytes`
-  // filled.
+  // when read, or larger than kMaxWholeRead, is kReadFailed; a failed close
+  // is kCloseFailed, with `bytes` filled.
   virtual ReadResult read_file(const std::string& path, std::string* bytes, Links links) = 0;
   // Creates the file anew, replacing whatever entry but a folder stands at
   // `path` (a link is replaced, never written through).

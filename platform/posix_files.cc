@@ -143,6 +143,7 @@ class PosixFileSystem : public FileSystem {
     struct stat st {};
     UniqueFd fd = open_regular(path, links, &st);
     if (!fd.valid()) return ReadResult::kOpenFailed;
+    if (st.st_size > kMaxWholeRead) return ReadResult::kReadFailed;
     bytes->resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
     while (done < bytes->size()) {

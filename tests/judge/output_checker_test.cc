@@ -92,6 +92,14 @@ TEST_F(OutputCheckerFileTest, FileFailures) {
   EXPECT_EQ(checker_.normalize_file(temp_.file("full-disk")), ST_FILE_WRITE);
 }
 
+TEST_F(OutputCheckerFileTest, HugeOutputIsNotReadIntoMemory) {
+  // A sparse file costs a program nothing to leave behind.
+  temp_.write("huge", "");
+  std::filesystem::resize_file(temp_.file("huge"), (1ull << 30) + 1);
+  EXPECT_EQ(checker_.normalize_file(temp_.file("huge")), ST_FILE_READ);
+  EXPECT_EQ(checker_.compare_files(temp_.file("huge"), temp_.file("huge")), ST_FILE_READ);
+}
+
 TEST_F(OutputCheckerFileTest, NeverFollowsALinkLeftInPlaceOfAnOutput) {
   temp_.write("secret", "KEEP ME\n");
   std::filesystem::create_symlink(temp_.file("secret"), temp_.file("out"));
