@@ -202,6 +202,20 @@ void kill_with_group(pid_t pid) {
   ::kill(pid, SIGKILL);
 }
 
+// While SIGCHLD is ignored, or handled with SA_NOCLDWAIT, the kernel reaps
+// children as they end: their ending could not be read, and their numbers
+// could be reused while still held. Both survive exec, so a caller started
+// that way gets waitable children back before it starts its first one.
+void keep_children_waitable() {
+  struct sigaction action {};
+  if (::sigaction(SIGCHLD, nullptr, &action) != 0) return;
+  bool ignored = (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_IGN;
+  if (!ignored && (action.sa_flags & SA_NOCLDWAIT) == 0) return;
+  if (ignored) action.sa_handler = SIG_DFL;
+  action.sa_flags &= ~SA_NOCLDWAIT;
+  ::sigaction(SIGCHLD, &action, nullptr);
+}
+
 }  // namespace
 
 Process::~Process() {
@@ -226,6 +240,7 @@ Process& Process::operator=(Process&& other) noexcept {
 
 SpawnResult Process::spawn(const SpawnRequest& request) {
   if (started()) return SpawnResult::kFailed;
+  keep_children_waitable();
 
   // A relative path stays relative to this process's folder, not the child's.
   std::string path = request.path;

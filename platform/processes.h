@@ -71,7 +71,8 @@ class Process {
 
   // Starts the program of `request`. Returns kStarted once the program has
   // been executed; on any failure nothing is left running and this object
-  // stays empty.
+  // stays empty. A SIGCHLD that the caller ignores gets its default action
+  // back first: ignored, it would leave nothing to wait for.
   SpawnResult spawn(const SpawnRequest& request);
 
   // Whether a process is held that has not been reaped yet.

@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -75,6 +76,21 @@ TEST_F(ProgramRunnerTest, ReturnsTheRunsStatus) {
   }
   EXPECT_EQ(runner_.run_program(folder_.file("missing"), "", "", 1000, 0), 206);
   EXPECT_EQ(runner_.run_program(helper_, "exit 0", folder_.file("missing/"), 1000, 0), 204);
+  EXPECT_TRUE(guard_.all_ended(5000));
+}
+
+TEST_F(ProgramRunnerTest, ReturnsTheRunsStatusWhileChildSignalIsIgnored) {
+  struct sigaction ignore {};
+  struct sigaction saved {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ASSERT_EQ(sigaction(SIGCHLD, &ignore, &saved), 0);
+  StatusCode failed = run("exit 3");
+  StatusCode timed_out = run("sleep 20000", 100);
+  sigaction(SIGCHLD, &saved, nullptr);
+  EXPECT_EQ(failed, 4000);
+  EXPECT_EQ(timed_out, 3000);
+  EXPECT_EQ(own_children(), "");
   EXPECT_TRUE(guard_.all_ended(5000));
 }
 

@@ -76,6 +76,27 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheProgramEnded) {
   EXPECT_TRUE(guard_.all_ended(5000));
 }
 
+TEST_F(SpawnletTest, LearnsHowTheProgramEndedWhenStartedWithChildSignalIgnored) {
+  // An ignored SIGCHLD survives exec; under it the kernel reaps children
+  // before anyone can ask how they ended.
+  struct Row {
+    const char* text;
+    const char* time_limit;
+    int status;
+  } rows[] = {{"exit 0", "10000", 0}, {"exit 3", "10000", 240}, {"sleep 20000", "200", 230}};
+  for (const Row& row : rows) {
+    std::vector<std::string> argv = {"/usr/bin/env", "--ignore-signal=CHLD",
+                                     built_program("spawnlet")};
+    for (const std::string& argument : helper_run(row.text, row.time_limit)) {
+      argv.push_back(argument);
+    }
+    ChildProcess spawnlet(argv, folder_.path());
+    ASSERT_TRUE(spawnlet.wait(20000)) << row.text;
+    EXPECT_EQ(spawnlet.exit_code(), row.status) << row.text;
+  }
+  EXPECT_TRUE(guard_.all_ended(5000));
+}
+
 TEST_F(SpawnletTest, RefusesAnythingButAnExecutableFile) {
   folder_.write("notes.txt", "echo hello\n");
   chmod(folder_.file("notes.txt").c_str(), 0755);
