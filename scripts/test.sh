@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the debug configuration (AddressSanitizer and UndefinedBehaviorSanitizer,
-# warnings as errors) and runs every test.
+# warnings as errors) and runs every test, then checks that the release build
+# of both programs links.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,3 +10,9 @@ cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DPROBATOR_SANITIZE=ON -DPROBATOR_WERROR=ON >/dev/null
 cmake --build build/debug
 ctest --test-dir build/debug --output-on-failure -j 2 --timeout 900
+
+# The release build of the two programs must link too (the launcher is a
+# static program there).
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPROBATOR_TESTS=OFF \
+      -DPROBATOR_WERROR=ON >/dev/null
+cmake --build build/release --target probator spawnlet
