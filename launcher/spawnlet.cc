@@ -23,6 +23,7 @@
 #include "common/status.h"
 #include "launcher/command_tail.h"
 #include "launcher/shell_words.h"
+#include "platform/files.h"
 #include "platform/processes.h"
 
 namespace {
@@ -78,6 +79,9 @@ int run(const RunOptions& options) {
   request.work_folder = options.work_folder.value_or("");
   request.detach = platform::Detach::kNewSession;
   request.die_with_parent = true;
+  // No file the program writes may fill the disk, nor grow beyond what the
+  // agent reads whole (an output is read into memory to be judged).
+  request.max_file_size = platform::kMaxWholeRead;
 
   platform::Process program;
   if (program.spawn(request) != platform::SpawnResult::kStarted) {

@@ -32,6 +32,7 @@
 #include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -87,6 +88,7 @@ struct ChildSetup {
   const char* folder;  // null: stay
   Detach detach;
   bool die_with_parent;
+  rlim_t max_file_size;  // 0: none
   pid_t parent;
   int null_fd;
   int report_fd;
@@ -122,6 +124,10 @@ int become_program(void* argument) {
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) fail(Step::kSetup);
     // The parent may have been killed before the request took effect.
     if (::getppid() != setup.parent) ::_exit(127);
+  }
+  if (setup.max_file_size != 0) {
+    struct rlimit limit {setup.max_file_size, setup.max_file_size};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) fail(Step::kSetup);
   }
   for (int target = STDIN_FILENO; target <= STDERR_FILENO; ++target) {
     if (::dup2(setup.null_fd, target) < 0) fail(Step::kSetup);
@@ -271,6 +277,7 @@ SpawnResult Process::spawn(const SpawnRequest& request) {
                    .folder = folder,
                    .detach = request.detach,
                    .die_with_parent = request.die_with_parent,
+                   .max_file_size = static_cast<rlim_t>(request.max_file_size),
                    .parent = ::getpid(),
                    .null_fd = null_fd.get(),
                    .report_fd = report_write.get()};

@@ -33,6 +33,10 @@ struct SpawnRequest {
   Detach detach = Detach::kNewGroup;
   // The process gets SIGKILL when the thread that started it ends.
   bool die_with_parent = false;
+  // The largest file the process and what it starts may write, in bytes
+  // (RLIMIT_FSIZE; beyond it a write fails and SIGXFSZ ends the writer);
+  // 0: no limit of the caller's own.
+  uint64_t max_file_size = 0;
 };
 
 enum class SpawnResult {

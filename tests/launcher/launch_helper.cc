@@ -144,6 +144,11 @@ int main(int argc, char** argv) {
     raise(SIGSEGV);
     return 0;
   }
+  if (mode == "grow") {
+    // A file of the given number of MiB, sparse: it costs no disk.
+    int fd = open("grown", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    return ftruncate(fd, static_cast<off_t>(atol(value)) << 20) == 0 ? 0 : 3;
+  }
   if (mode == "sleep") {
     sleep_ms(bounded(value));
     return 0;
