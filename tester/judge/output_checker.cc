@@ -6,17 +6,29 @@
 
 namespace {
 
-// The white space of outputs: line feed, carriage return, space, tab.
-constexpr std::array<bool, 256> make_space_table() {
-  std::array<bool, 256> table{};
-  for (unsigned char c : {'\n', '\r', ' ', '\t'}) table[c] = true;
+// Byte classes of outputs: the white space is line feed, carriage return,
+// space and tab; a zero byte ends the text.
+enum ByteClass : unsigned char { kWord, kBlank, kLineBreak, kZero };
+
+constexpr std::array<unsigned char, 256> make_class_table() {
+  std::array<unsigned char, 256> table{};
+  table[' '] = table['\t'] = kBlank;
+  table['\n'] = table['\r'] = kLineBreak;
+  table[0] = kZero;
   return table;
 }
-constexpr std::array<bool, 256> kSpace = make_space_table();
+constexpr std::array<unsigned char, 256> kClass = make_class_table();
 
-bool is_space(char c) { return kSpace[static_cast<unsigned char>(c)]; }
+constexpr std::array<unsigned char, 256> make_lower_table() {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return table;
+}
+constexpr std::array<unsigned char, 256> kLower = make_lower_table();
 
-char to_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool is_space(unsigned char c) { return kClass[c] == kBlank || kClass[c] == kLineBreak; }
 
 StatusCode read_code(platform::ReadResult result) {
   switch (result) {
@@ -44,21 +56,25 @@ std::string OutputChecker::normalize(const std::string& text) {
 }
 
 void OutputChecker::normalize(const std::string& text, std::string* result) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text.c_str());
   size_t end = text.size();
-  while (end > 0 && (is_space(text[end - 1]) || text[end - 1] == '\0')) --end;
+  while (end > 0 && kClass[in[end - 1]] != kWord) --end;
   size_t i = 0;
-  while (i < end && is_space(text[i])) ++i;
+  while (i < end && is_space(in[i])) ++i;
 
   // A lone line feed becomes two characters: the result can be twice as long.
   result->resize(2 * (end - i));
   char* out = result->data();
   // A zero byte ends the text, unless it stands inside a run of white space.
-  while (i < end && text[i] != '\0') {
-    if (is_space(text[i])) {
+  // The byte at `end` is white space or zero (the terminator at the latest),
+  // so a word needs no other bound.
+  while (i < end && in[i] != 0) {
+    if (kClass[in[i]] != kWord) {
       bool line_break = false;
-      for (; i < end && (is_space(text[i]) || text[i] == '\0'); ++i) {
-        line_break = line_break || text[i] == '\n' || text[i] == '\r';
-      }
+      do {
+        line_break = line_break || kClass[in[i]] == kLineBreak;
+        ++i;
+      } while (i < end && kClass[in[i]] != kWord);
       if (line_break) {
         *out++ = '\r';
         *out++ = '\n';
@@ -66,7 +82,7 @@ void OutputChecker::normalize(const std::string& text, std::string* result) {
         *out++ = ' ';
       }
     }
-    for (; i < end && text[i] != '\0' && !is_space(text[i]); ++i) *out++ = to_lower(text[i]);
+    for (unsigned char c; kClass[c = in[i]] == kWord; ++i) *out++ = static_cast<char>(kLower[c]);
   }
   result->resize(static_cast<size_t>(out - result->data()));
 }

@@ -42,6 +42,45 @@ TEST(OutputCheckerTest, NormalForm) {
   }
 }
 
+// The rules of the normal form, written as plainly as they read.
+std::string plain_normal_form(const std::string& text) {
+  auto space = [](char c) { return c == '\n' || c == '\r' || c == ' ' || c == '\t'; };
+  size_t end = text.size();
+  while (end > 0 && (space(text[end - 1]) || text[end - 1] == '\0')) --end;
+  size_t i = 0;
+  while (i < end && space(text[i])) ++i;
+  std::string out;
+  while (i < end && text[i] != '\0') {
+    if (space(text[i])) {
+      bool line_break = false;
+      while (i < end && (space(text[i]) || text[i] == '\0')) {
+        if (text[i] == '\n' || text[i] == '\r') line_break = true;
+        ++i;
+      }
+      out += line_break ? "\r\n" : " ";
+    }
+    while (i < end && text[i] != '\0' && !space(text[i])) {
+      char c = text[i++];
+      out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+  }
+  return out;
+}
+
+TEST(OutputCheckerTest, NormalFormOfRandomTexts) {
+  const char alphabet[] = {'a', 'Z', '7', ' ', '\t', '\n', '\r', '\0', '\xE9'};
+  unsigned seed = 12345;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(seed % 40); n > 0; --n) {
+      seed = seed * 1103515245 + 12345;
+      text += alphabet[(seed >> 16) % sizeof alphabet];
+    }
+    seed = seed * 1103515245 + 12345;
+    ASSERT_EQ(OutputChecker::normalize(text), plain_normal_form(text)) << round;
+  }
+}
+
 class OutputCheckerFileTest : public ::testing::Test {
  protected:
   std::string normalized(const std::string& bytes) {
