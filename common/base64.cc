@@ -5,8 +5,7 @@
 
 namespace {
 
-constexpr char kAlphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // 6-bit value of every alphabet byte, 64 for every other byte.
 constexpr std::array<unsigned char, 256> make_decoding_table() {
@@ -20,15 +19,11 @@ constexpr std::array<unsigned char, 256> make_decoding_table() {
 
 constexpr std::array<unsigned char, 256> kDecoding = make_decoding_table();
 
-unsigned value_at(const char* in, size_t i) {
-  return kDecoding[static_cast<unsigned char>(in[i])];
-}
+unsigned value_at(const char* in, size_t i) { return kDecoding[static_cast<unsigned char>(in[i])]; }
 
 }  // namespace
 
-int32_t base64_encoded_size(int32_t length) {
-  return 4 * ((length + 2) / 3) + 1;
-}
+int32_t base64_encoded_size(int32_t length) { return 4 * ((length + 2) / 3) + 1; }
 
 int32_t base64_encode(char* out, const unsigned char* in, int32_t length) {
   char* p = out;
@@ -81,9 +76,9 @@ int32_t base64_decode(unsigned char* out, const char* in) {
 }
 
 std::string base64_encode(std::string_view bytes) {
-  std::string text(static_cast<size_t>(base64_encoded_size(static_cast<int32_t>(bytes.size()))), '\0');
-  int32_t written = base64_encode(text.data(),
-                                  reinterpret_cast<const unsigned char*>(bytes.data()),
+  std::string text(static_cast<size_t>(base64_encoded_size(static_cast<int32_t>(bytes.size()))),
+                   '\0');
+  int32_t written = base64_encode(text.data(), reinterpret_cast<const unsigned char*>(bytes.data()),
                                   static_cast<int32_t>(bytes.size()));
   text.resize(static_cast<size_t>(written - 1));
   return text;

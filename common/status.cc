@@ -35,8 +35,7 @@ const char* status_text(StatusCode code) {
     case ST_FILE_CLOSE:
     case ST_CHECKER_FAILED:
     case ST_BAD_MESSAGE:
-    case ST_FOLDER_LIST:
-      break;  // no text of their own
+    case ST_FOLDER_LIST: break;  // no text of their own
   }
   return "unknown_error";
 }

@@ -91,13 +91,10 @@ int run(const RunOptions& options) {
   program.kill_group();
   platform::ExitInfo exit = program.reap();
   switch (waited) {
-    case platform::WaitResult::kEnded:
-      return status_of(exit, options.program_exit_code);
+    case platform::WaitResult::kEnded: return status_of(exit, options.program_exit_code);
     case platform::WaitResult::kTimedOut:
-    case platform::WaitResult::kStopRequested:
-      return status_of(ST_TIME_OUT);
-    case platform::WaitResult::kFailed:
-      break;
+    case platform::WaitResult::kStopRequested: return status_of(ST_TIME_OUT);
+    case platform::WaitResult::kFailed: break;
   }
   // The wait itself failed: the program was killed, and the run counts as
   // one that did not end well.

@@ -69,8 +69,8 @@ class PosixFolder : public Folder {
       entry->is_folder = d->d_type == DT_DIR;
     } else {
       struct stat st {};
-      entry->is_folder = ::fstatat(fd(), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                         S_ISDIR(st.st_mode);
+      entry->is_folder =
+          ::fstatat(fd(), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
     }
     return ListResult::kEntry;
   }
@@ -131,8 +131,8 @@ class PosixFolder : public Folder {
 class PosixFileSystem : public FileSystem {
  public:
   std::unique_ptr<Folder> open_folder(const std::string& path) override {
-    return PosixFolder::wrap(retry_on_eintr(
-        [&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    return PosixFolder::wrap(
+        retry_on_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
   }
 
   bool make_folder(const std::string& path) override { return ::mkdir(path.c_str(), 0777) == 0; }
@@ -172,8 +172,8 @@ class PosixFileSystem : public FileSystem {
     off_t left = st.st_size;
     while (left > 0) {
       ssize_t n = retry_on_eintr([&] {
-        return ::copy_file_range(in.get(), nullptr, out.get(), nullptr,
-                                 static_cast<size_t>(left), 0);
+        return ::copy_file_range(in.get(), nullptr, out.get(), nullptr, static_cast<size_t>(left),
+                                 0);
       });
       if (n < 0) {
         if (!copy_by_reading(in.get(), out.get())) return false;

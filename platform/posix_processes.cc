@@ -126,7 +126,9 @@ int become_program(void* argument) {
     if (::getppid() != setup.parent) ::_exit(127);
   }
   if (setup.max_file_size != 0) {
-    struct rlimit limit {setup.max_file_size, setup.max_file_size};
+    struct rlimit limit {
+      setup.max_file_size, setup.max_file_size
+    };
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) fail(Step::kSetup);
   }
   for (int target = STDIN_FILENO; target <= STDERR_FILENO; ++target) {
@@ -158,12 +160,9 @@ bool read_report(int fd, ChildReport* report) {
 
 SpawnResult result_for(const ChildReport& report) {
   switch (static_cast<Step>(report.step)) {
-    case Step::kFolder:
-      return SpawnResult::kNoFolder;
-    case Step::kExec:
-      return SpawnResult::kExecFailed;
-    case Step::kSetup:
-      break;
+    case Step::kFolder: return SpawnResult::kNoFolder;
+    case Step::kExec: return SpawnResult::kExecFailed;
+    case Step::kSetup: break;
   }
   return SpawnResult::kFailed;
 }

@@ -65,9 +65,7 @@ ssize_t TcpSocket::send(const void* data, size_t length) {
   return n;
 }
 
-bool TcpSocket::would_block() const {
-  return last_error_ == EAGAIN || last_error_ == EWOULDBLOCK;
-}
+bool TcpSocket::would_block() const { return last_error_ == EAGAIN || last_error_ == EWOULDBLOCK; }
 
 bool TcpSocket::close() {
   if (fd_ < 0) return true;

@@ -216,31 +216,19 @@ class CursesScreen final : public TerminalScreen {
   // without UTF-8: the double lines become single ones.
   static const cchar_t* line_drawing(char32_t glyph) {
     switch (glyph) {
-      case U'╒':
-        return WACS_ULCORNER;
-      case U'╕':
-        return WACS_URCORNER;
-      case U'╘':
-        return WACS_LLCORNER;
-      case U'╛':
-        return WACS_LRCORNER;
+      case U'╒': return WACS_ULCORNER;
+      case U'╕': return WACS_URCORNER;
+      case U'╘': return WACS_LLCORNER;
+      case U'╛': return WACS_LRCORNER;
       case U'═':
-      case U'─':
-        return WACS_HLINE;
-      case U'│':
-        return WACS_VLINE;
-      case U'╤':
-        return WACS_TTEE;
-      case U'╧':
-        return WACS_BTEE;
-      case U'├':
-        return WACS_LTEE;
-      case U'┤':
-        return WACS_RTEE;
-      case U'┼':
-        return WACS_PLUS;
-      default:
-        return nullptr;
+      case U'─': return WACS_HLINE;
+      case U'│': return WACS_VLINE;
+      case U'╤': return WACS_TTEE;
+      case U'╧': return WACS_BTEE;
+      case U'├': return WACS_LTEE;
+      case U'┤': return WACS_RTEE;
+      case U'┼': return WACS_PLUS;
+      default: return nullptr;
     }
   }
 

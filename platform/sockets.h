@@ -2,10 +2,10 @@
 #ifndef PROBATOR_PLATFORM_SOCKETS_H_
 #define PROBATOR_PLATFORM_SOCKETS_H_
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 
 namespace platform {
 

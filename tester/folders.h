@@ -55,8 +55,7 @@ class Folders : public Configurable {
   // 0 or 203.
   StatusCode delete_file(const std::string& name);
   // Whether a regular file stands there and can be opened for reading.
-  bool file_exists(const std::string& name,
-                   platform::Links links = platform::Links::kFollow);
+  bool file_exists(const std::string& name, platform::Links links = platform::Links::kFollow);
 
   platform::FileSystem& file_system() { return *file_system_; }
 

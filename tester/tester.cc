@@ -45,14 +45,10 @@ Tester::~Tester() {
 StatusCode Tester::init(const std::string& file_name) {
   std::string bytes;
   switch (folders_->file_system().read_file(file_name, &bytes, platform::Links::kFollow)) {
-    case platform::ReadResult::kOpenFailed:
-      return ST_INI_OPEN;
-    case platform::ReadResult::kReadFailed:
-      return ST_INI_READ;
-    case platform::ReadResult::kCloseFailed:
-      return ST_INI_CLOSE;
-    case platform::ReadResult::kOk:
-      break;
+    case platform::ReadResult::kOpenFailed: return ST_INI_OPEN;
+    case platform::ReadResult::kReadFailed: return ST_INI_READ;
+    case platform::ReadResult::kCloseFailed: return ST_INI_CLOSE;
+    case platform::ReadResult::kOk: break;
   }
   ConfigText text(std::move(bytes));
   return load_components(text);

@@ -41,15 +41,13 @@ bool CompilerRegistry::load_section(ConfigText& text, size_t header) {
   std::string name, file, options, dir, ext;
   uint32_t timeout = 0;
   if (!get_string(text, header, "name", &name) || !get_string(text, header, "file", &file) ||
-      !get_string(text, header, "options", &options) ||
-      !get_string(text, header, "dir", &dir) || !get_string(text, header, "ext", &ext) ||
-      !get_unsigned(text, header, "timeout", &timeout)) {
+      !get_string(text, header, "options", &options) || !get_string(text, header, "dir", &dir) ||
+      !get_string(text, header, "ext", &ext) || !get_unsigned(text, header, "timeout", &timeout)) {
     return false;
   }
   console_->print_format("\n\nLoad compiler \"%s\" :", name.c_str());
-  compilers_.push_front(Entry{std::make_unique<Compiler>(folders_, console_, file, options, dir,
-                                                         ext, timeout),
-                              name});
+  compilers_.push_front(Entry{
+      std::make_unique<Compiler>(folders_, console_, file, options, dir, ext, timeout), name});
   console_->print("\ncheck compiler file name ... ");
   if (folders_->file_exists(file)) {
     console_->print("done");

@@ -137,23 +137,20 @@ StatusCode OutputChecker::check_grammar(const std::string&, const std::string&) 
   return ST_NO_ERROR;
 }
 
-StatusCode OutputChecker::run_checker(const std::string& output_path,
-                                      const std::string& input_path,
+StatusCode OutputChecker::run_checker(const std::string& output_path, const std::string& input_path,
                                       const std::string& expected_path,
                                       const std::string& checker_path) {
   std::string arguments =
       quoted(input_path) + " " + quoted(output_path) + " " + quoted(expected_path);
-  StatusCode r = run_program(checker_path, arguments, folders_->work_folder(),
-                             kCheckerTimeLimit, 0, ExitCodes::kProgramOwn);
+  StatusCode r = run_program(checker_path, arguments, folders_->work_folder(), kCheckerTimeLimit, 0,
+                             ExitCodes::kProgramOwn);
   switch (r) {
     case 0: return ST_NO_ERROR;
     case 1: return ST_WRONG_ANSWER;
     case 2: return ST_OUTPUT_FORMAT;
     case ST_PROCESS_CREATE:
     case ST_LAUNCHER_HUNG:
-    case ST_NOT_EXECUTABLE:
-      return r;
-    default:
-      return ST_CHECKER_FAILED;
+    case ST_NOT_EXECUTABLE: return r;
+    default: return ST_CHECKER_FAILED;
   }
 }

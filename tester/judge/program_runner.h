@@ -36,8 +36,8 @@ class ProgramRunner {
   // overran the time limit by 1000 ms or the agent is stopping, and was
   // killed together with everything it started.
   StatusCode run_program(const std::string& program, const std::string& arguments,
-                         const std::string& work_folder, uint32_t time_limit,
-                         uint32_t space_limit, ExitCodes exit_codes = ExitCodes::kVerdict);
+                         const std::string& work_folder, uint32_t time_limit, uint32_t space_limit,
+                         ExitCodes exit_codes = ExitCodes::kVerdict);
 
  protected:
   Folders* folders_;

@@ -29,8 +29,7 @@ StatusCode TestCase::store_files(const TaskBlockRecord& record) {
 // Every step's failure ends the test with its code. What the solution leaves
 // in the work folder is never trusted: its output is taken without following
 // links, and the input is copied afresh before anything else reads it.
-StatusCode TestCase::run(const std::string& executable, const Task& task,
-                         OutputChecker& checker) {
+StatusCode TestCase::run(const std::string& executable, const Task& task, OutputChecker& checker) {
   const std::string& work = folders_->work_folder();
   const std::string program = work + "tsol.exe";
   const std::string input = work + "input.txt";

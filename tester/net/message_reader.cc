@@ -75,10 +75,8 @@ bool MessageReader::read(Message& message) {
       // Unknown code: its headers are read, no body is.
       state_ = ReaderState::kBadFormat;
       return false;
-    case kWithBody:
-      return read_body(message);
-    default:
-      return true;
+    case kWithBody: return read_body(message);
+    default: return true;
   }
 }
 

@@ -23,15 +23,21 @@ TEST(Base64Test, EncodesShortInputsWithPadding) {
     std::string bytes;
     std::string text;
   } rows[] = {
-      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
-      {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xff\xfe\x80", "//6A"},
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
+      {"foobar", "Zm9vYmFy"},
+      {"\xff\xfe\x80", "//6A"},
   };
   for (const Row& row : rows) {
-    std::string out(static_cast<size_t>(base64_encoded_size(static_cast<int32_t>(row.bytes.size()))),
-                    '\xEE');
-    int32_t written = base64_encode(out.data(),
-                                    reinterpret_cast<const unsigned char*>(row.bytes.data()),
-                                    static_cast<int32_t>(row.bytes.size()));
+    std::string out(
+        static_cast<size_t>(base64_encoded_size(static_cast<int32_t>(row.bytes.size()))), '\xEE');
+    int32_t written =
+        base64_encode(out.data(), reinterpret_cast<const unsigned char*>(row.bytes.data()),
+                      static_cast<int32_t>(row.bytes.size()));
     EXPECT_EQ(written, static_cast<int32_t>(row.text.size() + 1)) << row.text;
     EXPECT_EQ(std::string(out.c_str()), row.text);
     EXPECT_EQ(out.size(), row.text.size() + 1) << "buffer size formula";

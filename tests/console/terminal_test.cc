@@ -38,28 +38,26 @@ const std::vector<std::string> kFrame = {
 };
 
 // The last rows of the log after a start-up that cannot reach the server.
-const std::vector<std::string> kLastLogRows = {
-    "",
-    "1 compilator(s) was loaded succesfuly",
-    "created compilers string: 'gcc'",
-    "",
-    "Initialization tester subsystem...",
-    "",
-    "Initialization program complite.",
-    "",
-    "Connection failed. Execution will not continue.",
-    "",
-    ""};
+const std::vector<std::string> kLastLogRows = {"",
+                                               "1 compilator(s) was loaded succesfuly",
+                                               "created compilers string: 'gcc'",
+                                               "",
+                                               "Initialization tester subsystem...",
+                                               "",
+                                               "Initialization program complite.",
+                                               "",
+                                               "Connection failed. Execution will not continue.",
+                                               "",
+                                               ""};
 
 class TerminalTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Port 1 has no listener: start-up fails and probator waits for a key.
-    temp_.write(
-        "Probator.ini",
-        "[SOCKET]\r\nhostname=127.0.0.1\r\nport=1\r\n\r\n[FOLDERS]\r\nsource=" + temp_.path() +
-            "src/\r\nwork=" + temp_.path() + "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n" +
-            compiler_section("gcc"));
+    temp_.write("Probator.ini",
+                "[SOCKET]\r\nhostname=127.0.0.1\r\nport=1\r\n\r\n[FOLDERS]\r\nsource=" +
+                    temp_.path() + "src/\r\nwork=" + temp_.path() + "wrk/\r\ntest=" + temp_.path() +
+                    "tst/\r\n\r\n" + compiler_section("gcc"));
   }
   void TearDown() override { tmux({"kill-server"}); }
 

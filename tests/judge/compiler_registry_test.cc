@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "tester/folders.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
-#include "tester/folders.h"
 
 namespace {
 
@@ -41,15 +41,18 @@ class CompilerRegistryTest : public ::testing::Test {
 
 TEST_F(CompilerRegistryTest, LogOfOneCompiler) {
   ASSERT_EQ(load(section("gcc", existing())), ST_NO_ERROR);
-  EXPECT_EQ(display_.log, "\n\nLoad compiler \"gcc\" :"
-                          "\nexecute file \"" + temp_.file("cc") + "\""
-                          "\ncommand line to \"?s -o x\""
-                          "\nextension to \"c\""
-                          "\nwork folder to \"/tmp/\""
-                          "\ntime limit to 5000ms"
-                          "\ncheck compiler file name ... done"
-                          "\n\n1 compilator(s) was loaded succesfuly"
-                          "\ncreated compilers string: 'gcc'");
+  EXPECT_EQ(display_.log,
+            "\n\nLoad compiler \"gcc\" :"
+            "\nexecute file \"" +
+                temp_.file("cc") +
+                "\""
+                "\ncommand line to \"?s -o x\""
+                "\nextension to \"c\""
+                "\nwork folder to \"/tmp/\""
+                "\ntime limit to 5000ms"
+                "\ncheck compiler file name ... done"
+                "\n\n1 compilator(s) was loaded succesfuly"
+                "\ncreated compilers string: 'gcc'");
 }
 
 TEST_F(CompilerRegistryTest, MissingExecutableDropsOnlyThatCompiler) {
@@ -61,8 +64,9 @@ TEST_F(CompilerRegistryTest, MissingExecutableDropsOnlyThatCompiler) {
                               "\ncompiler file does not exist. check ini file."
                               "\nI will remove it from compilers list."),
             std::string::npos);
-  EXPECT_TRUE(display_.log.ends_with("\n\n2 compilator(s) was loaded succesfuly"
-                                     "\ncreated compilers string: 'c;a'"));
+  EXPECT_TRUE(
+      display_.log.ends_with("\n\n2 compilator(s) was loaded succesfuly"
+                             "\ncreated compilers string: 'c;a'"));
 }
 
 TEST_F(CompilerRegistryTest, SectionsAndTheirQuirks) {

@@ -8,8 +8,6 @@
 #include <string>
 
 #include "common/base64.h"
-#include "tests/support/recording_display.h"
-#include "tests/support/temp_folder.h"
 #include "tester/console/task_board.h"
 #include "tester/folders.h"
 #include "tester/judge/compiler.h"
@@ -17,6 +15,8 @@
 #include "tester/judge/task_store.h"
 #include "tester/solution_record.h"
 #include "tester/tester.h"
+#include "tests/support/recording_display.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -65,8 +65,7 @@ class JudgingTest : public ::testing::Test {
     slot.length = static_cast<uint32_t>(slot.text.size());
     return slot;
   }
-  void add_test(int32_t task, int32_t test, const std::string& input,
-                const std::string* output) {
+  void add_test(int32_t task, int32_t test, const std::string& input, const std::string* output) {
     TaskBlockRecord record;
     record.task_number = task;
     record.test_number = test;
@@ -140,12 +139,14 @@ TEST_F(JudgingTest, VerdictsCarryTheFailingTest) {
     StatusCode verdict;
     const char* why;
   } rows[] = {
-      {1, "#!/bin/sh\nread a b < input.txt\n[ $a = 3 ] && echo 0 > output.txt || "
-          "echo $((a + b)) > output.txt\n",
+      {1,
+       "#!/bin/sh\nread a b < input.txt\n[ $a = 3 ] && echo 0 > output.txt || "
+       "echo $((a + b)) > output.txt\n",
        2003, "wrong answer on test 3"},
       {1, "#!/bin/sh\n:\n", 5001, "no output file"},
-      {1, "#!/bin/sh\nread a b < input.txt\necho $((a + b)) > output.txt\n[ $a = 4 ] && exit 1\n"
-          "exit 0\n",
+      {1,
+       "#!/bin/sh\nread a b < input.txt\necho $((a + b)) > output.txt\n[ $a = 4 ] && exit 1\n"
+       "exit 0\n",
        4004, "run-time error on test 4"},
       {1, "#!/bin/sh\nkill -SEGV $$\n", 4001, "a crash"},
       {2, "#!/bin/sh\nread a b < input.txt\n[ $a = 2 ] && sleep 10\necho $((a + b)) > output.txt\n",
@@ -225,8 +226,9 @@ TEST_F(JudgingTest, ReferenceSolutionWritesTheExpectedOutput) {
             ST_NO_ERROR);
   EXPECT_TRUE(temp_.exists("t/1/solution.exe"));
   EXPECT_FALSE(temp_.exists("t/1/solution")) << "the source goes once compiled";
-  EXPECT_EQ(submit(1, "#!/bin/sh\nread a b < input.txt\necho 99 99 > input.txt\n"
-                      "echo $((a + b)) > output.txt\n"),
+  EXPECT_EQ(submit(1,
+                   "#!/bin/sh\nread a b < input.txt\necho 99 99 > input.txt\n"
+                   "echo $((a + b)) > output.txt\n"),
             3003);
   EXPECT_TRUE(display_.log.ends_with("\ntest 03: error (time out)\n error.")) << display_.log;
 
@@ -260,11 +262,12 @@ TEST_F(JudgingTest, CheckerDecides) {
   info.time_limit = 2000;
   ASSERT_EQ(tester_.set_task_info(info), ST_NO_ERROR);
   add_test(2, 1, "2 2", "x");
-  ASSERT_EQ(add_program(2,
-                        "#!/bin/sh\n[ \"$(cat \"$1\")\" = \"2 2\" ] || exit 3\n"
-                        "[ \"$(cat \"$2\")\" = ok ] && [ \"$(cat \"$3\")\" = x ] && exit 0\nexit 1\n",
-                        true),
-            ST_NO_ERROR);
+  ASSERT_EQ(
+      add_program(2,
+                  "#!/bin/sh\n[ \"$(cat \"$1\")\" = \"2 2\" ] || exit 3\n"
+                  "[ \"$(cat \"$2\")\" = ok ] && [ \"$(cat \"$3\")\" = x ] && exit 0\nexit 1\n",
+                  true),
+      ST_NO_ERROR);
   EXPECT_EQ(submit(2, "#!/bin/sh\necho OK > output.txt\n"), ST_NO_ERROR)
       << "input, tested output and expected output, in that order, normalised";
   EXPECT_EQ(submit(2, "#!/bin/sh\necho nope > output.txt\n"), 2001);
@@ -273,8 +276,7 @@ TEST_F(JudgingTest, CheckerDecides) {
 TEST_F(JudgingTest, OutputLeftAsALinkIsNoOutput) {
   sum_task(1);
   temp_.write("secret", "Do Not Touch  \n");
-  std::string source =
-      "#!/bin/sh\nln -s '" + temp_.file("secret") + "' output.txt\n";
+  std::string source = "#!/bin/sh\nln -s '" + temp_.file("secret") + "' output.txt\n";
   EXPECT_EQ(submit(1, source), ST_OUTPUT_FORMAT + 1);
   EXPECT_EQ(temp_.read("secret"), "Do Not Touch  \n");
 }

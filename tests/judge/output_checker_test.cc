@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
+#include "tester/folders.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
-#include "tester/folders.h"
 
 namespace {
 

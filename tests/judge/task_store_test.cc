@@ -6,11 +6,11 @@
 #include <string>
 
 #include "common/base64.h"
-#include "tests/support/recording_display.h"
-#include "tests/support/temp_folder.h"
 #include "tester/folders.h"
 #include "tester/judge/compiler_registry.h"
 #include "tester/judge/task_records.h"
+#include "tests/support/recording_display.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

@@ -68,8 +68,8 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheProgramEnded) {
   } rows[] = {
       {"exit 0", "10000", 0},      {"exit 3", "10000", 240},   {"exit 1", "10000", 240},
       {"exit 255", "10000", 240},  {"exit 204", "10000", 240}, {"crash", "10000", 240},
-      {"sleep 20000", "200", 230}, {"busy 20000", "200", 230},
-      {"grow 1024", "10000", 0},   {"grow 1025", "10000", 240},  // no file above 1 GiB
+      {"sleep 20000", "200", 230}, {"busy 20000", "200", 230}, {"grow 1024", "10000", 0},
+      {"grow 1025", "10000", 240},  // no file above 1 GiB
   };
   for (const Row& row : rows) {
     EXPECT_EQ(run_spawnlet(helper_run(row.text, row.time_limit)).status, row.status) << row.text;

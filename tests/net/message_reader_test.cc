@@ -13,18 +13,12 @@ namespace {
 
 const char* state_name(ReaderState state) {
   switch (state) {
-    case ReaderState::kComplete:
-      return "complete";
-    case ReaderState::kBadFormat:
-      return "bad";
-    case ReaderState::kAwaitLine:
-      return "await-line";
-    case ReaderState::kAwaitHeaders:
-      return "await-headers";
-    case ReaderState::kAwaitBody:
-      return "await-body";
-    case ReaderState::kClosed:
-      return "closed";
+    case ReaderState::kComplete: return "complete";
+    case ReaderState::kBadFormat: return "bad";
+    case ReaderState::kAwaitLine: return "await-line";
+    case ReaderState::kAwaitHeaders: return "await-headers";
+    case ReaderState::kAwaitBody: return "await-body";
+    case ReaderState::kClosed: return "closed";
   }
   return "?";
 }

@@ -13,16 +13,16 @@
 class FaultyFileSystem : public platform::FileSystem {
  public:
   enum class Op {
-    kOpenFolder,   // opening a folder for listing (sub-folders too)
-    kList,         // fetching the next entry of a folder
-    kMakeFolder,   // creating a folder
-    kRemoveFolder, // removing a folder (sub-folders too)
-    kRemoveFile,   // removing a file while a folder is emptied
-    kRead,         // read_file: the read fails
-    kReadClose,    // read_file: the close fails
-    kCreate,       // write_file: the file cannot be created
-    kShortWrite,   // write_file: too few bytes are written
-    kWriteClose,   // write_file: the close fails
+    kOpenFolder,    // opening a folder for listing (sub-folders too)
+    kList,          // fetching the next entry of a folder
+    kMakeFolder,    // creating a folder
+    kRemoveFolder,  // removing a folder (sub-folders too)
+    kRemoveFile,    // removing a file while a folder is emptied
+    kRead,          // read_file: the read fails
+    kReadClose,     // read_file: the close fails
+    kCreate,        // write_file: the file cannot be created
+    kShortWrite,    // write_file: too few bytes are written
+    kWriteClose,    // write_file: the close fails
     kCopy,
     kMove,
     kDelete,

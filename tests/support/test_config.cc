@@ -15,15 +15,16 @@ std::string extension(const std::string& name) {
 std::string compiler_section(const std::string& name) {
   // The file line comes last: keys are found as plain substrings, and the
   // path of the project may hold one ("ext" in "next", say).
-  return "[COMPILER]\r\nname=" + name + "\r\noptions=?s\r\ndir=/tmp/\r\next=" +
-         extension(name) + "\r\ntimeout=30000\r\nfile=" PROBATOR_SOURCE_DIR
-         "/compilers/probator-" + name + "\r\n\r\n";
+  return "[COMPILER]\r\nname=" + name + "\r\noptions=?s\r\ndir=/tmp/\r\next=" + extension(name) +
+         "\r\ntimeout=30000\r\nfile=" PROBATOR_SOURCE_DIR "/compilers/probator-" + name +
+         "\r\n\r\n";
 }
 
 std::string compiler_log(const std::string& name) {
-  return "\n\nLoad compiler \"" + name + "\" :\nexecute file \"" PROBATOR_SOURCE_DIR
-         "/compilers/probator-" + name + "\"\ncommand line to \"?s\"\nextension to \"" +
-         extension(name) + "\"\nwork folder to \"/tmp/\"\ntime limit to 30000ms"
+  return "\n\nLoad compiler \"" + name +
+         "\" :\nexecute file \"" PROBATOR_SOURCE_DIR "/compilers/probator-" + name +
+         "\"\ncommand line to \"?s\"\nextension to \"" + extension(name) +
+         "\"\nwork folder to \"/tmp/\"\ntime limit to 30000ms"
          "\ncheck compiler file name ... done";
 }
 

@@ -4,12 +4,12 @@
 
 #include <string>
 
+#include "tester/folders.h"
+#include "tester/tester.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_config.h"
-#include "tester/folders.h"
-#include "tester/tester.h"
 
 namespace {
 
@@ -60,9 +60,14 @@ TEST(ConfigurableTest, NumbersConvertLikeTheCLibrary) {
   struct Row {
     const char* text;
     uint32_t value;
-  } rows[] = {{"port=8080\r\n", 8080},  {"port= 42\r\n", 42},  {"port=+7x\r\n", 7},
-              {"port=abc\r\n", 0},      {"port=\r\n", 0},      {"port=-1\r\n", 4294967295u},
-              {"port=99999999999\r\n", 2147483647u}, {"port=-99999999999\r\n", 2147483648u}};
+  } rows[] = {{"port=8080\r\n", 8080},
+              {"port= 42\r\n", 42},
+              {"port=+7x\r\n", 7},
+              {"port=abc\r\n", 0},
+              {"port=\r\n", 0},
+              {"port=-1\r\n", 4294967295u},
+              {"port=99999999999\r\n", 2147483647u},
+              {"port=-99999999999\r\n", 2147483648u}};
   for (const Row& row : rows) {
     Lookups lookups;
     ConfigText text(row.text);
@@ -131,9 +136,9 @@ class SectionReaderTest : public ::testing::Test {
 TEST_F(SectionReaderTest, TestKeyFoundInsideAnEarlierPath) {
   // "contest" holds "test": the test folder takes the value after the next
   // "=", the work folder's.
-  std::string ini = "[SOCKET]\r\nhostname=h\r\nport=1\r\n\r\n[FOLDERS]\r\nsource=" +
-                    folder("contest") + "\r\nwork=" + folder("w") + "\r\ntest=" + folder("t") +
-                    "\r\n\r\n";
+  std::string ini =
+      "[SOCKET]\r\nhostname=h\r\nport=1\r\n\r\n[FOLDERS]\r\nsource=" + folder("contest") +
+      "\r\nwork=" + folder("w") + "\r\ntest=" + folder("t") + "\r\n\r\n";
   EXPECT_EQ(init(ini), ST_NO_ERROR);
   EXPECT_EQ(tester_.folders().test_folder(), folder("w"));
   EXPECT_EQ(tester_.folders().work_folder(), folder("w"));

@@ -60,9 +60,9 @@ class StartupTest : public ::testing::Test {
  protected:
   void write_ini(int port, const std::string& name = "Probator.ini") {
     temp_.write(name, "[SOCKET]\r\nhostname=127.0.0.1\r\nport=" + std::to_string(port) +
-                          "\r\n\r\n[FOLDERS]\r\nsource=" + temp_.path() + "src/\r\nwork=" +
-                          temp_.path() + "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n" +
-                          compiler_section("gcc"));
+                          "\r\n\r\n[FOLDERS]\r\nsource=" + temp_.path() +
+                          "src/\r\nwork=" + temp_.path() + "wrk/\r\ntest=" + temp_.path() +
+                          "tst/\r\n\r\n" + compiler_section("gcc"));
   }
   bool folders_gone() const {
     return !temp_.exists("src") && !temp_.exists("wrk") && !temp_.exists("tst");
@@ -75,7 +75,8 @@ TEST_F(StartupTest, WithoutConfigurationFile) {
   ChildProcess probator({built_program("probator")}, temp_.path());
   ASSERT_TRUE(probator.wait(kTimeoutMs));
   EXPECT_EQ(probator.exit_code(), 0);
-  EXPECT_EQ(probator.output(), "\n\n\nCorrect ini file not found. Execution will not continue.\n\n");
+  EXPECT_EQ(probator.output(),
+            "\n\n\nCorrect ini file not found. Execution will not continue.\n\n");
 }
 
 TEST_F(StartupTest, UnreachableServer) {
@@ -88,14 +89,15 @@ TEST_F(StartupTest, UnreachableServer) {
   EXPECT_EQ(probator.exit_code(), 0);
   std::string out = probator.output();
   EXPECT_TRUE(out.starts_with("This is tester version 0.74 (last update ")) << out;
-  EXPECT_TRUE(out.ends_with("\ncheck test files folder ... not exist (creating done)"
-                            "\n\nInitialization internal compilers..." +
-                            compiler_log("gcc") +
-                            "\n\n1 compilator(s) was loaded succesfuly"
-                            "\ncreated compilers string: 'gcc'"
-                            "\n\nInitialization tester subsystem..."
-                            "\n\nInitialization program complite."
-                            "\n\nConnection failed. Execution will not continue.\n\n"))
+  EXPECT_TRUE(
+      out.ends_with("\ncheck test files folder ... not exist (creating done)"
+                    "\n\nInitialization internal compilers..." +
+                    compiler_log("gcc") +
+                    "\n\n1 compilator(s) was loaded succesfuly"
+                    "\ncreated compilers string: 'gcc'"
+                    "\n\nInitialization tester subsystem..."
+                    "\n\nInitialization program complite."
+                    "\n\nConnection failed. Execution will not continue.\n\n"))
       << out;
   EXPECT_TRUE(folders_gone());
 }

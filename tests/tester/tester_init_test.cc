@@ -5,11 +5,11 @@
 #include <regex>
 #include <string>
 
+#include "tester/folders.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_config.h"
-#include "tester/folders.h"
 
 namespace {
 
@@ -53,9 +53,15 @@ TEST_F(TesterInitTest, FullStartUpLog) {
                        "\nset port to \"7000\""
                        "\n\nLoading system folders..."
                        "\n\nLoad folder settings..."
-                       "\nset source folder to \"" + temp_.path() + "s/\""
-                       "\nset work folder to \"" + temp_.path() + "w/\""
-                       "\nset test folder to \"" + temp_.path() + "t/\""
+                       "\nset source folder to \"" +
+                       temp_.path() +
+                       "s/\""
+                       "\nset work folder to \"" +
+                       temp_.path() +
+                       "w/\""
+                       "\nset test folder to \"" +
+                       temp_.path() +
+                       "t/\""
                        "\n\nCheck loaded settings..."
                        "\ncheck source folder ... not exist (creating done)"
                        "\ncheck work folder ... exist (clearing done)"
@@ -103,8 +109,7 @@ TEST_F(TesterInitTest, MissingFolderKey) {
 
 TEST_F(TesterInitTest, FolderThatCannotBePreparedEndsStartUp) {
   faulty_.fail_exactly(Op::kMakeFolder, temp_.path() + "w/");
-  EXPECT_EQ(init("[SOCKET]\r\nhostname=h\r\nport=1\r\n\r\n" + folders_section()),
-            ST_FOLDER_CREATE);
+  EXPECT_EQ(init("[SOCKET]\r\nhostname=h\r\nport=1\r\n\r\n" + folders_section()), ST_FOLDER_CREATE);
   EXPECT_TRUE(log().ends_with("\ncheck work folder ... not exist (creation fail)")) << log();
   EXPECT_FALSE(temp_.exists("t")) << "the test folder is left untouched";
 }
