@@ -15,6 +15,7 @@
 #include "tester/judge/task_store.h"
 #include "tester/solution_record.h"
 #include "tester/tester.h"
+#include "tests/support/block_payload.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
 
@@ -57,13 +58,6 @@ class JudgingTest : public ::testing::Test {
     info.name = "Task " + std::to_string(number);
     info.time_limit = time_limit;
     ASSERT_EQ(tester_.set_task_info(info), ST_NO_ERROR);
-  }
-  static BlockPayload payload(const std::string& bytes) {
-    BlockPayload slot;
-    slot.present = true;
-    slot.text = base64_encode(bytes);
-    slot.length = static_cast<uint32_t>(slot.text.size());
-    return slot;
   }
   void add_test(int32_t task, int32_t test, const std::string& input, const std::string* output) {
     TaskBlockRecord record;

@@ -9,6 +9,7 @@
 #include "tester/folders.h"
 #include "tester/judge/compiler_registry.h"
 #include "tester/judge/task_records.h"
+#include "tests/support/block_payload.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
 
@@ -21,13 +22,6 @@ class TaskStoreTest : public ::testing::Test {
                     "w/\ntest=" + temp_.path() + "t/\n");
     ASSERT_EQ(folders_.load_once(text), ST_NO_ERROR);
     display_.log.clear();
-  }
-  static BlockPayload payload(const std::string& bytes) {
-    BlockPayload slot;
-    slot.present = true;
-    slot.text = base64_encode(bytes);
-    slot.length = static_cast<uint32_t>(slot.text.size());
-    return slot;
   }
   StatusCode add_test(int32_t task, int32_t test, const char* input, const char* output) {
     TaskBlockRecord record;
