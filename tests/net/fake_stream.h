@@ -1,5 +1,5 @@
 // A byte stream fed by the test: each receive returns at most one arrival,
-// then it would block until more arrive or the test closes or fails it.
+// then it would block until more arrive or the test closes it.
 // Everything sent is kept.
 #ifndef PROBATOR_TESTS_NET_FAKE_STREAM_H_
 #define PROBATOR_TESTS_NET_FAKE_STREAM_H_
@@ -17,11 +17,8 @@ class FakeStream : public ByteStream {
     if (!bytes.empty()) arrivals_.push_back(bytes);
   }
   ssize_t receive(void* buffer, size_t size) override {
-    would_block_ = false;
-    if (arrivals_.empty()) {
-      would_block_ = !closed && !failed;
-      return closed ? 0 : -1;
-    }
+    would_block_ = arrivals_.empty() && !closed;
+    if (arrivals_.empty()) return closed ? 0 : -1;
     std::string& next = arrivals_.front();
     size_t n = std::min(size, next.size());
     std::memcpy(buffer, next.data(), n);
@@ -36,7 +33,6 @@ class FakeStream : public ByteStream {
   bool would_block() const override { return would_block_; }
 
   bool closed = false;
-  bool failed = false;
   std::string sent;
 
  private:

@@ -65,7 +65,6 @@ struct Row {
 const std::string kLine1024 = "TORVANE/1.0 200 " + std::string(1024 - 16, 'r');
 
 const Row kRows[] = {
-    {"TORVANE/1.0 200 OK\n\n", "TORVANE 1.0 200 [OK] {} []\nawait-line", "plain message"},
     {"TORVANE/1.0 200\n\n", "bad \nbad \nawait-line", "no reason text; the empty line too"},
     {"TORVANE/1.0  200   Login  accepted \r\n\n",
      "TORVANE 1.0 200 [Login  accepted \r] {} []\nawait-line", "inner and trailing space kept"},
