@@ -1,10 +1,10 @@
-// The agent as the protocol side sees it, recording every call: replies in
-// their wire form, log lines, and the records handed to the judging side.
+// The agent as the protocol side sees it: replies in their wire form, log
+// lines, and every call to the judging side as text in `calls`.
 #ifndef PROBATOR_TESTS_NET_RECORDING_TESTER_H_
 #define PROBATOR_TESTS_NET_RECORDING_TESTER_H_
 
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "tester/judge/task_records.h"
 #include "tester/net/message.h"
@@ -19,33 +19,46 @@ class RecordingTester : public TesterOperations {
     return true;
   }
   Display& console() override { return display; }
+  // "solution 7 fpc 10 [text];"
   StatusCode receive_solution(const SolutionRecord& record) override {
-    solutions.push_back(record);
+    calls += "solution " + std::to_string(record.task_number) + " " + record.compiler_name + " " +
+             std::to_string(record.length) + " [" + record.text + "];";
     return solution_result;
   }
   StatusCode remove_task(int32_t number) override {
     calls += "remove " + std::to_string(number) + ";";
-    return number == failing_task ? failure : ST_NO_ERROR;
+    return number == failing_task ? ST_FILE_WRITE : ST_NO_ERROR;
   }
+  // "info 1 Sum 1000 64;"
   StatusCode set_task_info(const TaskInfo& info) override {
     calls += "info " + std::to_string(info.number) + " " + info.name.value_or("(none)") + " " +
              std::to_string(info.time_limit) + " " + std::to_string(info.space_limit) + ";";
     return ST_NO_ERROR;
   }
+  // "block 1 2 input 9 [text] solution(fpc) 0 [];": task, test, present slots.
   StatusCode add_block(const TaskBlockRecord& record) override {
-    blocks.push_back(record);
-    return record.task_number == failing_task ? failure : ST_NO_ERROR;
+    calls +=
+        "block " + std::to_string(record.task_number) + " " + std::to_string(record.test_number);
+    const std::pair<const char*, const BlockPayload&> slots[] = {{"input", record.input},
+                                                                 {"output", record.output},
+                                                                 {"checker", record.checker},
+                                                                 {"grammar", record.grammar},
+                                                                 {"solution", record.solution}};
+    for (const auto& [name, slot] : slots) {
+      if (!slot.present) continue;
+      calls += std::string(" ") + name + (slot.compile ? "(" + slot.compiler_name + ")" : "") +
+               " " + std::to_string(slot.length) + " [" + slot.text + "]";
+    }
+    calls += ";";
+    return record.task_number == failing_task ? ST_FILE_WRITE : ST_NO_ERROR;
   }
 
   std::string sent;
   RecordingDisplay display;
-  std::vector<SolutionRecord> solutions;
-  StatusCode solution_result = ST_NO_ERROR;
   std::string calls;
-  std::vector<TaskBlockRecord> blocks;
-  // remove_task and add_block fail with `failure` for this task.
+  StatusCode solution_result = ST_NO_ERROR;
+  // remove_task and add_block fail with ST_FILE_WRITE for this task.
   int32_t failing_task = -100;
-  StatusCode failure = ST_FILE_WRITE;
 };
 
 #endif  // PROBATOR_TESTS_NET_RECORDING_TESTER_H_

@@ -5,10 +5,8 @@
 #include <string>
 
 #include "tester/net/handler_set.h"
-#include "tester/net/message_builders.h"
 #include "tester/net/protocol_error.h"
 #include "tester/net/session_handlers.h"
-#include "tester/stop_flag.h"
 #include "tests/net/fake_stream.h"
 #include "tests/net/recording_tester.h"
 
@@ -21,31 +19,36 @@ std::string done(const std::string& message, int result) {
   return "DONE TORVANE/1.0\nMessage: " + message + "\nResult: " + std::to_string(result) + "\n\n";
 }
 
-class SessionTest : public ::testing::Test {
- protected:
-  SessionTest() { register_handlers(table_, tester_); }
-
+// The session with every handler, over a stream the test feeds.
+struct Agent {
+  Agent() {
+    register_handlers(table, tester);
+    tester.solution_result = 2005;
+  }
   // Polls until a poll handles nothing; returns the number handled.
   int poll_all() {
     int handled = 0;
-    while (session_.poll()) ++handled;
+    while (session.poll()) ++handled;
     return handled;
   }
 
-  FakeStream stream_;
-  RecordingTester tester_;
-  CommandTable table_;
-  HandlerSet handlers_{
-      table_,
-      [this](Message& received, Message& reply) { reply_protocol_error(tester_, received, reply); },
+  FakeStream stream;
+  RecordingTester tester;
+  CommandTable table;
+  HandlerSet handlers{
+      table,
+      [this](Message& received, Message& reply) { reply_protocol_error(tester, received, reply); },
       "TORVANE", 1, 0};
-  Session session_{stream_, handlers_};
+  Session session{stream, handlers};
 };
 
+// What the agent sends, and its log lines followed by its calls to the
+// judging side.
 struct Row {
   std::string input;
   std::string sent;
-  std::string log;
+  std::string did;
+  int handled = 1;
 };
 
 const Row kRows[] = {
@@ -68,105 +71,33 @@ const Row kRows[] = {
     {"TORVANE/1.0 301 S\nContent-Length: -1\n\n", done("Content length requred", -1), ""},
     {"TORVANE/1.0 301 S\nContent-Length: -7\n\n", done("Unknown error - bad answer", -1), ""},
     {"TORVANE/1.0 301 S\nTask: 1\nContent-Length: 0\n\n", done("unknown_error", -1), ""},
+    // The solution's text without its line feeds; the task number is what its
+    // value starts with.
+    {"TORVANE/1.0 301 S\nTask: 7x\nCompiler: fpc\nContent-Length: 11\n\nabcd\nef\rgh\n",
+     "DONE TORVANE/1.0\nResult: 6\nTest-Number: 5\n\n", "solution 7 fpc 11 [abcdef\rgh];"},
     {"TORVANE/1.0 203 T\nContent-Length: 0\n\n", done("unknown_error", -1), ""},
     {"TORVANE/1.0 203 T\nTasks-Number: 0\nTasks-Names: \nTime-Limits: \nSpace-Limits: \n"
      "Blocks-Number: 0\nContent-Length: 0\n\n",
      kReady, ""},
+    {"TORVANE/1.0 200 OK\n\nTORVANE/1.0 204 R\n\n", kGtt + kReady, "", 2},
+    // A rejected status line must not run the previous message's handler again.
+    {"TORVANE/1.0 204 R\n\nTORVANE/1.0 204\n", kReady + done("Unknown error - bad answer", -1), "",
+     2},
 };
 
-TEST(SessionAnswerTest, EveryAnswerByteForByte) {
+TEST(SessionTest, EveryAnswerByteForByteOneMessagePerPoll) {
   for (const Row& row : kRows) {
-    RecordingTester tester;
-    CommandTable table;
-    register_handlers(table, tester);
-    HandlerSet handlers(
-        table, [&](Message& m, Message& r) { reply_protocol_error(tester, m, r); }, "TORVANE", 1,
-        0);
-    FakeStream stream;
-    Session session(stream, handlers);
-    stream.arrive(row.input);
-    EXPECT_TRUE(session.poll()) << row.input;
-    EXPECT_FALSE(session.poll()) << row.input;
-    EXPECT_EQ(tester.sent, row.sent) << row.input;
-    EXPECT_EQ(tester.display.log, row.log) << row.input;
-  }
-}
-
-TEST_F(SessionTest, RejectedStatusLineNeverRunsThePreviousHandler) {
-  stream_.arrive("TORVANE/1.0 204 R\n\nTORVANE/1.0 204\n");
-  EXPECT_EQ(poll_all(), 2);
-  EXPECT_EQ(tester_.sent, kReady + done("Unknown error - bad answer", -1));
-}
-
-TEST_F(SessionTest, MessagesThatArriveTogetherAreHandledOnePerPoll) {
-  stream_.arrive("TORVANE/1.0 200 OK\n\nTORVANE/1.0 204 R\n\n");
-  EXPECT_TRUE(session_.poll());
-  EXPECT_EQ(tester_.sent, kGtt);
-  EXPECT_TRUE(session_.poll());
-  EXPECT_EQ(tester_.sent, kGtt + kReady);
-}
-
-TEST_F(SessionTest, LastMessagesAndCloseArrivingTogetherAreStillHandled) {
-  stream_.arrive("TORVANE/1.0 204 R\n\nTORVANE/1.0 400 E\n\n");
-  stream_.close();
-  EXPECT_EQ(poll_all(), 2);
-  EXPECT_EQ(tester_.sent, kReady);
-  EXPECT_EQ(tester_.display.log, "\n\nERROR: error 400");
-  EXPECT_FALSE(session_.is_open());
-  EXPECT_EQ(session_.reader_state(), ReaderState::kClosed);
-  stream_.arrive("TORVANE/1.0 204 R\n\n");
-  EXPECT_FALSE(session_.poll()) << "nothing is read after the close";
-  EXPECT_EQ(tester_.sent, kReady);
-}
-
-TEST_F(SessionTest, BodyInPartsIsHandledOnceWhenComplete) {
-  tester_.solution_result = 2005;
-  std::string message =
-      "TORVANE/1.0 301 S\nTask: 7\nCompiler: fpc\nContent-Length: 10\n\n"
-      "abcd\nefgh\n";
-  for (size_t i = 0; i + 1 < message.size(); ++i) {
-    stream_.arrive(message.substr(i, 1));
-    EXPECT_FALSE(session_.poll());
-  }
-  stream_.arrive(message.substr(message.size() - 1));
-  EXPECT_TRUE(session_.poll());
-  ASSERT_EQ(tester_.solutions.size(), 1u);
-  EXPECT_EQ(tester_.solutions[0].text, "abcdefgh");
-  EXPECT_EQ(tester_.solutions[0].length, 10u);
-  EXPECT_EQ(tester_.solutions[0].task_number, 7);
-  EXPECT_EQ(tester_.solutions[0].compiler_name, "fpc");
-  EXPECT_EQ(tester_.sent, "DONE TORVANE/1.0\nResult: 6\nTest-Number: 5\n\n");
-}
-
-TEST_F(SessionTest, SendWritesOneMessageInOneCall) {
-  Message login;
-  build_login(login, "fpc gcc");
-  EXPECT_TRUE(session_.send(login));
-  EXPECT_EQ(stream_.sent, "LOGIN tester TORVANE/1.0\nCompilers: fpc gcc\n\n");
-}
-
-// Runs the handler of `code` and exits with 1 when it set the stop flag.
-// Nothing resets the flag, and other tests of this program set it: each case
-// runs in a freshly started copy of the program.
-[[noreturn]] void exit_with_stop_flag_after(const char* code) {
-  RecordingTester tester;
-  CommandTable table;
-  register_handlers(table, tester);
-  Message received;
-  Message reply;
-  table[code].handler(received, reply);
-  std::exit(stop_flag() ? 1 : 0);
-}
-
-TEST(StopFlagTest, OnlyTheFatalAnswersStopTheAgent) {
-  struct Case {
-    const char* code;
-    int stops;
-  };
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  for (Case c : {Case{"400", 1}, {"401", 1}, {"406", 1}, {"500", 1}, {"102", 0}, {"204", 0}}) {
-    EXPECT_EXIT(exit_with_stop_flag_after(c.code), ::testing::ExitedWithCode(c.stops), "")
-        << c.code;
+    for (size_t step : {row.input.size(), size_t{1}}) {
+      Agent agent;
+      int handled = 0;
+      for (size_t at = 0; at < row.input.size(); at += step) {
+        agent.stream.arrive(row.input.substr(at, step));
+        handled += agent.poll_all();
+      }
+      EXPECT_EQ(handled, row.handled) << row.input << step;
+      EXPECT_EQ(agent.tester.sent, row.sent) << row.input << step;
+      EXPECT_EQ(agent.tester.display.log + agent.tester.calls, row.did) << row.input << step;
+    }
   }
 }
 
