@@ -1,34 +1,68 @@
+import re
 import tempfile
 import unittest
 from pathlib import Path
 
 import contest
 import verdicts
-from tests.contest_builder import write_contest
 
 SAMPLE = Path(__file__).resolve().parents[3] / "contests" / "sample"
+# Task 1 is judged by expected outputs; task 2 by a checker, with a reference
+# solution and a grammar. A submission's source "verdict R [T]" tells the test
+# agent which verdict to send.
+BASIC = {
+    "tasks/1-sum/task.ini": "name = Sum\ntime-limit = 1\n",
+    "tasks/1-sum/tests/1.in": "1 2\n",
+    "tasks/1-sum/tests/1.out": "3\n",
+    "tasks/1-sum/tests/2.in": "",
+    "tasks/1-sum/tests/2.out": "0\n",
+    "tasks/2-pair/task.ini": ("# a comment\nname = Pair\ntime-limit = 2\nspace-limit = 32\n"
+                              "checker = check.c\nchecker-compiler = gcc\n"
+                              "solution = ref.cpp\nsolution-compiler = g++\ngrammar = g.txt\n"),
+    "tasks/2-pair/check.c": "int main(void) { return 0; }\n",
+    "tasks/2-pair/ref.cpp": "int main() {}\n",
+    "tasks/2-pair/g.txt": "pair := int int\n",
+    "tasks/2-pair/tests/01.in": "6\n",
+    "submissions.txt": ("# source task compiler verdict\n"
+                        "ok.c      1 gcc     accepted\n"
+                        "wa.cpp    2 g++     wrong-answer 2\n"
+                        "\n"
+                        "ce.py     1 python3 compile-error\n"
+                        "ok.c      1 clang   error wrong compiler line\n"
+                        "ok.c      5 gcc     error wrong task number\n"),
+    "submissions/ok.c": "verdict 0\n",
+    "submissions/wa.cpp": "verdict 6 2\n",
+    "submissions/ce.py": "verdict 1\n",
+}
+
+
+def write_contest(root, changes=None) -> Path:
+    """Writes BASIC with `changes` applied under `root`; None removes a file."""
+    layout = {**BASIC, **(changes or {})}
+    for name, text in layout.items():
+        if text is not None:
+            (Path(root) / name).parent.mkdir(parents=True, exist_ok=True)
+            (Path(root) / name).write_text(text)
+    return Path(root)
 
 
 class ReadContestTest(unittest.TestCase):
-    def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-        self.addCleanup(self.folder.cleanup)
-
-    def read(self, changes=None):
-        return contest.read_contest(write_contest(self.folder.name, changes=changes))
-
     def test_reads_tasks_tests_programs_and_submissions(self):
-        read = self.read()
+        with tempfile.TemporaryDirectory() as folder:
+            # Tests are numbered by value and sent in ascending order.
+            read = contest.read_contest(write_contest(folder, {
+                "tasks/1-sum/tests/10.in": "a\n", "tasks/1-sum/tests/10.out": "b\n",
+                "tasks/1-sum/tests/003.in": "c\n", "tasks/1-sum/tests/003.out": "d\n"}))
         first, second = read.tasks
         self.assertEqual((first.number, first.name, first.time_limit, first.space_limit),
                          (1, "Sum", 1, contest.DEFAULT_SPACE_LIMIT))
         self.assertEqual([(t.number, t.input, t.output) for t in first.tests],
-                         [(1, b"1 2\n", b"3\n"), (2, b"", b"0\n")])
+                         [(1, b"1 2\n", b"3\n"), (2, b"", b"0\n"), (3, b"c\n", b"d\n"),
+                          (10, b"a\n", b"b\n")])
         self.assertEqual((second.time_limit, second.space_limit), (2, 32))
         self.assertEqual((second.checker.compiler, second.checker.source),
                          ("gcc", b"int main(void) { return 0; }\n"))
-        self.assertEqual(second.solution.compiler, "g++")
-        self.assertEqual(second.grammar, b"pair := int int\n")
+        self.assertEqual((second.solution.compiler, second.grammar), ("g++", b"pair := int int\n"))
         # A task with a reference solution needs no expected outputs.
         self.assertEqual([(t.number, t.output) for t in second.tests], [(1, None)])
         self.assertEqual([(s.number, s.name, s.task, s.compiler) for s in read.submissions],
@@ -39,38 +73,33 @@ class ReadContestTest(unittest.TestCase):
         self.assertEqual(read.submissions[3].expected,
                          verdicts.Expected(-2, message="wrong compiler line"))
 
-    def test_tests_are_numbered_by_value_and_sorted(self):
-        read = self.read({"tasks/1-sum/tests/10.in": "a\n", "tasks/1-sum/tests/10.out": "b\n",
-                          "tasks/1-sum/tests/003.in": "c\n", "tasks/1-sum/tests/003.out": "d\n"})
-        self.assertEqual([t.number for t in read.tasks[0].tests], [1, 2, 3, 10])
-
     def test_faults_are_named(self):
-        rows = [
-            # (changes, fragment of the error, why)
-            ({"tasks/1-sum/task.ini": None}, "task.ini: missing", "no task.ini"),
-            ({"tasks/4-x/task.ini": "name = X\ntime-limit = 1\n",
-              "tasks/4-x/tests/1.in": "", "tasks/4-x/tests/1.out": ""},
-             "must run 1 to 3, found 1, 2, 4", "a gap in the task numbers"),
-            ({"tasks/01-again/task.ini": "name = X\ntime-limit = 1\n",
-              "tasks/01-again/tests/1.in": "", "tasks/01-again/tests/1.out": ""},
-             "must run 1 to 3, found 1, 1, 2", "two folders for task 1"),
+        task_4 = {"tasks/4-x/task.ini": "name = X\ntime-limit = 1\n",
+                  "tasks/4-x/tests/1.in": "", "tasks/4-x/tests/1.out": ""}
+        again_1 = {"tasks/01-again/task.ini": "name = X\ntime-limit = 1\n",
+                   "tasks/01-again/tests/1.in": "", "tasks/01-again/tests/1.out": ""}
+        sum_ini, pair_ini = "tasks/1-sum/task.ini", "tasks/2-pair/task.ini"
+        rows = [  # (changes, fragment of the error, why)
+            ({sum_ini: None}, "task.ini: missing", "no task.ini"),
+            (task_4, "must run 1 to 3, found 1, 2, 4", "a gap in the task numbers"),
+            (again_1, "must run 1 to 3, found 1, 1, 2", "two folders for task 1"),
             ({"tasks/sum/task.ini": "name = X\n"}, "task folder's name", "no number"),
-            ({"tasks/1-sum/task.ini": "name = Sum\ntime-limit = 1\ntime = 2\n"},
+            ({sum_ini: "name = Sum\ntime-limit = 1\ntime = 2\n"},
              "task.ini:3: unknown key 'time'", "typo in a key"),
-            ({"tasks/1-sum/task.ini": "time-limit = 1\n"}, "name missing", "no name"),
-            ({"tasks/1-sum/task.ini": "name = Sum\ntime-limit = 1.5\n"},
-             "whole number from 1", "time limits are whole seconds"),
-            ({"tasks/1-sum/task.ini": "name = A;B\ntime-limit = 1\n"},
-             "without ';'", "';' separates the names list"),
-            ({"tasks/1-sum/task.ini": f"name = {'x' * 45}\ntime-limit = 1\n"},
-             "longer than 44", "wider than the agent's table"),
-            ({"tasks/1-sum/task.ini": "name = Sum\ntime-limit = 1\nchecker = c.c\n"},
+            ({sum_ini: "time-limit = 1\n"}, "name missing", "no name"),
+            ({sum_ini: "name = Sum\ntime-limit = 1.5\n"}, "whole number from 1",
+             "time limits are whole seconds"),
+            ({sum_ini: "name = A;B\ntime-limit = 1\n"}, "without ';'",
+             "';' separates the names list"),
+            ({sum_ini: f"name = {'x' * 45}\ntime-limit = 1\n"}, "longer than 44",
+             "wider than the agent's table"),
+            ({sum_ini: "name = Sum\ntime-limit = 1\nchecker = c.c\n"},
              "checker and checker-compiler go together", "no checker compiler"),
-            ({"tasks/2-pair/task.ini": "name = P\ntime-limit = 1\nsolution = ref.cpp\n"
-                                       "solution-compiler = compiler10\n"},
+            ({pair_ini: "name = P\ntime-limit = 1\nsolution = ref.cpp\n"
+                        "solution-compiler = compiler10\n"},
              "at most 9 characters", "the task set's compiler field holds 9"),
-            ({"tasks/2-pair/task.ini": "name = P\ntime-limit = 1\nsolution = ../1-sum/task.ini\n"
-                                       "solution-compiler = g++\n"},
+            ({pair_ini: "name = P\ntime-limit = 1\nsolution = ../1-sum/task.ini\n"
+                        "solution-compiler = g++\n"},
              "lies outside", "a program outside the task folder"),
             ({"tasks/1-sum/tests/2.out": None}, "2.in: no expected output",
              "judged by outputs, a test without one"),
@@ -87,36 +116,29 @@ class ReadContestTest(unittest.TestCase):
         ]
         for changes, fragment, why in rows:
             with self.subTest(why), tempfile.TemporaryDirectory() as folder:
-                with self.assertRaises(contest.ContestError) as caught:
-                    contest.read_contest(write_contest(folder, changes=changes))
-                self.assertIn(fragment, str(caught.exception))
+                with self.assertRaisesRegex(contest.ContestError, re.escape(fragment)):
+                    contest.read_contest(write_contest(folder, changes))
 
-    def test_the_sample_contest_reads(self):
+    def test_the_sample_has_every_verdict_and_an_accepted_source_in_each_language(self):
         sample = contest.read_contest(SAMPLE)
         self.assertEqual([t.number for t in sample.tasks], [1, 2, 3])
         self.assertIsNotNone(sample.task(2).checker)
-        self.assertIsNotNone(sample.task(3).solution)
-        self.assertTrue(all(t.output is None for t in sample.task(3).tests))
-        classes = {s.expected.result for s in sample.submissions}
-        self.assertEqual(classes, {0, 1, 2, 4, 5, 6, -2})
-        compilers = {s.compiler for s in sample.submissions if s.expected.result == 0}
-        self.assertEqual(compilers, {"gcc", "g++", "fpc", "python3"})
+        self.assertTrue(sample.task(3).solution and
+                        all(t.output is None for t in sample.task(3).tests))
+        self.assertEqual({s.expected.result for s in sample.submissions}, {0, 1, 2, 4, 5, 6, -2})
+        self.assertEqual({s.compiler for s in sample.submissions if s.expected.result == 0},
+                         {"gcc", "g++", "fpc", "python3"})
 
 
 class ExpectedVerdictTest(unittest.TestCase):
     def test_parse(self):
-        rows = [
-            ("accepted", verdicts.Expected(0)),
-            ("wrong-answer 3", verdicts.Expected(6, test=3)),
-            ("security-error 999", verdicts.Expected(3, test=999)),
-            ("error wrong compiler line", verdicts.Expected(-2, message="wrong compiler line")),
-            ("rejected", verdicts.Expected(-1)),
-        ]
+        E = verdicts.Expected
+        rows = [("accepted", E(0)), ("wrong-answer 3", E(6, test=3)),
+                ("security-error 999", E(3, test=999)), ("rejected", E(-1)),
+                ("error wrong compiler line", E(-2, message="wrong compiler line"))]
         for text, expected in rows:
             with self.subTest(text):
                 self.assertEqual(verdicts.parse_expected(text.split()), expected)
-
-    def test_parse_refuses(self):
         for text in ("", "passed", "accepted 1", "compile-error 2", "wrong-answer 0",
                      "wrong-answer 1000", "run-time-error x", "output-format 1 2"):
             with self.subTest(text), self.assertRaises(ValueError):
