@@ -12,12 +12,6 @@
 
 namespace {
 
-TEST(CommandTailTest, JoinsArgumentsWithOneBlankEach) {
-  EXPECT_EQ(CommandTail({}).text(), "");
-  EXPECT_EQ(CommandTail({"-?src", "QQ=="}).text(), "-?src QQ== ");
-  EXPECT_EQ(CommandTail({"-?cmd", "", "-?wkf", ""}).text(), "-?cmd  -?wkf  ");
-}
-
 TEST(CommandTailTest, FindsOptions) {
   const std::string abc = base64_encode("abc");  // YWJj
   struct Row {

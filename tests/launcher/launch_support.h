@@ -1,17 +1,26 @@
-// What the launcher's tests share: the helper programs, the environment they
-// read, and the checks that no process of theirs is left.
+// What the launcher's tests share: the environment the helper program reads,
+// the record it writes, and the check that no process of it is left.
 #ifndef PROBATOR_TESTS_LAUNCHER_LAUNCH_SUPPORT_H_
 #define PROBATOR_TESTS_LAUNCHER_LAUNCH_SUPPORT_H_
 
+#include <signal.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Sets an environment variable for the life of the object; the programs a
 // test starts inherit it.
 class ScopedEnv {
  public:
-  ScopedEnv(const std::string& name, const std::string& value);
-  ~ScopedEnv();
+  ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
+    setenv(name.c_str(), value.c_str(), 1);
+  }
+  ~ScopedEnv() { unsetenv(name_.c_str()); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
@@ -19,37 +28,75 @@ class ScopedEnv {
   std::string name_;
 };
 
-// Notes the process numbers the helpers write to `file`; at its end it kills
-// those that still run a helper, so that a failing test leaves nothing.
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// How the helper was started, as it recorded it.
+struct Record {
+  std::string cwd;
+  std::string situation;  // its standard streams, process group, descriptors
+  std::vector<std::string> argv;
+};
+
+inline Record read_record(const std::string& path) {
+  std::istringstream in(read_file(path));
+  Record record;
+  std::getline(in, record.cwd, '\0');
+  std::getline(in, record.situation, '\0');
+  for (std::string field; std::getline(in, field, '\0');) record.argv.push_back(field);
+  return record;
+}
+
+// Reads the process numbers the helpers note in `file`; at its end it kills
+// those that still run the helper, so that a failing test leaves nothing.
 class LeftoverGuard {
  public:
   explicit LeftoverGuard(const std::string& file) : file_(file) {}
-  ~LeftoverGuard();
+  ~LeftoverGuard() {
+    for (int pid : pids()) {
+      std::string cmdline = read_file("/proc/" + std::to_string(pid) + "/cmdline");
+      if (!ended(pid) && cmdline.find("launch_helper") != std::string::npos) kill(pid, SIGKILL);
+    }
+  }
   LeftoverGuard(const LeftoverGuard&) = delete;
   LeftoverGuard& operator=(const LeftoverGuard&) = delete;
 
-  // The numbers noted so far.
-  std::vector<int> pids() const;
-  // Whether the file holds the line `word`.
-  bool noted(const std::string& word) const;
+  std::vector<int> pids() const {
+    std::vector<int> pids;
+    std::istringstream lines(read_file(file_));
+    for (std::string line; std::getline(lines, line);) {
+      if (atoi(line.c_str()) > 0) pids.push_back(atoi(line.c_str()));
+    }
+    return pids;
+  }
+  // Whether a helper has noted that all its children run.
+  bool ready() const { return ("\n" + read_file(file_)).find("\nready\n") != std::string::npos; }
   // Whether every noted process has ended (gone or a zombie) within
   // `timeout_ms`.
-  bool all_ended(int timeout_ms) const;
+  bool all_ended(int timeout_ms) const {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+      bool all = true;
+      for (int pid : pids()) all = all && ended(pid);
+      if (all) return true;
+      if (std::chrono::steady_clock::now() >= until) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
 
  private:
+  static bool ended(int pid) {
+    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z' ||
+           stat[close + 2] == 'X';
+  }
+
   std::string file_;
 };
-
-// The fields of a NUL-separated record.
-std::vector<std::string> split_record(const std::string& bytes);
-
-// In a helper's record: the value after `name`, and the argument vector.
-std::string record_field(const std::vector<std::string>& fields, const std::string& name);
-std::vector<std::string> record_argv(const std::vector<std::string>& fields);
-
-// The launcher's arguments for pairs of option name and plain value; each
-// value is base64-encoded.
-std::vector<std::string> encoded_options(
-    const std::vector<std::pair<std::string, std::string>>& options);
 
 #endif  // PROBATOR_TESTS_LAUNCHER_LAUNCH_SUPPORT_H_
