@@ -9,11 +9,10 @@
 //   signal N        dies by signal N (11: a crash)
 //   sleep MS        sleeps MS milliseconds
 //   busy MS         spins for MS milliseconds
-//   say             writes to standard output and error
 //   grow MIB        makes a sparse file "grown" of MIB MiB
-//   background MS   starts a child that sleeps MS ms, and exits at once
-//   escape MS       the same, with a child that leaves for a session of its own
-//   children N MS   starts N children that sleep MS ms, notes "ready", sleeps
+//   background MS   starts two children that sleep MS ms, one of them in a
+//                   session of its own, and exits at once
+//   children N MS   starts N children that sleep MS ms, then sleeps MS ms
 //   hang            a launcher that ignores its limit and SIGTERM: starts a
 //                   program in a session of its own, which starts a child
 //
@@ -21,7 +20,6 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -126,23 +124,18 @@ int main(int argc, char** argv) {
   auto until = std::chrono::steady_clock::now() + bounded(value);
   while (mode == "busy" && std::chrono::steady_clock::now() < until) {
   }
-  if (mode == "say") {
-    fputs("out\n", stdout);
-    fputs("err\n", stderr);
+  if (mode == "background") {
+    start_sleeper(value, false);
+    start_sleeper(value, true);
   }
-  if (mode == "background" || mode == "escape") start_sleeper(value, mode == "escape");
   if (mode == "children") {
     for (long i = 0; i < value; ++i) start_sleeper(ms, false);
-    note("ready");
     sleep_ms(ms);
   }
   if (mode == "hang") {
     signal(SIGTERM, SIG_IGN);
     signal(SIGINT, SIG_IGN);
-    if (fork_noted(true) == 0) {
-      start_sleeper(20000, false);
-      note("ready");
-    }
+    if (fork_noted(true) == 0) start_sleeper(20000, false);
     sleep_ms(20000);
   }
   return 0;

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-// Sets an environment variable for the life of the object; the programs a
-// test starts inherit it.
+// Sets an environment variable, which the programs a test starts inherit, for
+// the life of the object.
 class ScopedEnv {
  public:
   ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
@@ -29,9 +29,8 @@ class ScopedEnv {
 };
 
 inline std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::stringstream bytes;
-  bytes << in.rdbuf();
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
   return bytes.str();
 }
 
@@ -45,8 +44,7 @@ struct Record {
 inline Record read_record(const std::string& path) {
   std::istringstream in(read_file(path));
   Record record;
-  std::getline(in, record.cwd, '\0');
-  std::getline(in, record.situation, '\0');
+  std::getline(std::getline(in, record.cwd, '\0'), record.situation, '\0');
   for (std::string field; std::getline(in, field, '\0');) record.argv.push_back(field);
   return record;
 }
@@ -58,8 +56,8 @@ class LeftoverGuard {
   explicit LeftoverGuard(const std::string& file) : file_(file) {}
   ~LeftoverGuard() {
     for (int pid : pids()) {
-      std::string cmdline = read_file("/proc/" + std::to_string(pid) + "/cmdline");
-      if (!ended(pid) && cmdline.find("launch_helper") != std::string::npos) kill(pid, SIGKILL);
+      std::string program = read_file("/proc/" + std::to_string(pid) + "/cmdline");
+      if (!ended(pid) && program.find("launch_helper") != std::string::npos) kill(pid, SIGKILL);
     }
   }
   LeftoverGuard(const LeftoverGuard&) = delete;
@@ -67,23 +65,18 @@ class LeftoverGuard {
 
   std::vector<int> pids() const {
     std::vector<int> pids;
-    std::istringstream lines(read_file(file_));
-    for (std::string line; std::getline(lines, line);) {
-      if (atoi(line.c_str()) > 0) pids.push_back(atoi(line.c_str()));
-    }
+    std::istringstream in(read_file(file_));
+    for (int pid; in >> pid;) pids.push_back(pid);
     return pids;
   }
-  // Whether a helper has noted that all its children run.
-  bool ready() const { return ("\n" + read_file(file_)).find("\nready\n") != std::string::npos; }
-  // Whether every noted process has ended (gone or a zombie) within
+  // Whether every noted process has ended (gone, or a zombie) within
   // `timeout_ms`.
   bool all_ended(int timeout_ms) const {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
       bool all = true;
       for (int pid : pids()) all = all && ended(pid);
-      if (all) return true;
-      if (std::chrono::steady_clock::now() >= until) return false;
+      if (all || std::chrono::steady_clock::now() >= until) return all;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }
@@ -91,9 +84,9 @@ class LeftoverGuard {
  private:
   static bool ended(int pid) {
     std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
-    size_t close = stat.rfind(')');
-    return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z' ||
-           stat[close + 2] == 'X';
+    size_t name_end = stat.rfind(')');  // the state follows the program's name
+    if (name_end == std::string::npos) return true;
+    return stat[name_end + 2] == 'Z' || stat[name_end + 2] == 'X';
   }
 
   std::string file_;
