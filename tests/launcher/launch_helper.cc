@@ -1,10 +1,8 @@
-// A program for the launcher's tests to run, and a stand-in for the launcher
-// itself. Every process of it appends its number to the file named by
-// PROBATOR_HELPER_PIDS, when set, so that a test can check that none is left.
-// With PROBATOR_HELPER_RECORD set it writes how it was started to that file
-// and exits 0. Otherwise its words (those of PROBATOR_STAND_IN when set, else
-// its arguments) say what it does:
-//
+// A program for the launcher's tests to run, and a stand-in for the launcher.
+// Every process of it notes its number in the file PROBATOR_HELPER_PIDS names.
+// With PROBATOR_HELPER_RECORD set it records how it was started in that file
+// and exits 0; else its words (PROBATOR_STAND_IN, or its arguments) say what
+// it does. Every sleep ends within 20 s, so a failed test leaves nothing long.
 //   exit N          exits with code N
 //   signal N        dies by signal N (11: a crash)
 //   sleep MS        sleeps MS milliseconds
@@ -15,8 +13,6 @@
 //   children N MS   starts N children that sleep MS ms, then sleeps MS ms
 //   hang            a launcher that ignores its limit and SIGTERM: starts a
 //                   program in a session of its own, which starts a child
-//
-// Every sleep ends within 20 s, so a test that fails leaves nothing for long.
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>

@@ -1,8 +1,9 @@
-// What the launcher's tests share: the environment the helper program reads,
-// the record it writes, and the check that no process of it is left.
+// The fixture of the launcher's tests: what the helper program recorded, and
+// the check that no process of it is left.
 #ifndef PROBATOR_TESTS_LAUNCHER_LAUNCH_SUPPORT_H_
 #define PROBATOR_TESTS_LAUNCHER_LAUNCH_SUPPORT_H_
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -13,20 +14,7 @@
 #include <thread>
 #include <vector>
 
-// Sets an environment variable, which the programs a test starts inherit, for
-// the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
-    setenv(name.c_str(), value.c_str(), 1);
-  }
-  ~ScopedEnv() { unsetenv(name_.c_str()); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-};
+#include "tests/support/temp_folder.h"
 
 inline std::string read_file(const std::string& path) {
   std::stringstream bytes;
@@ -41,31 +29,37 @@ struct Record {
   std::vector<std::string> argv;
 };
 
-inline Record read_record(const std::string& path) {
-  std::istringstream in(read_file(path));
-  Record record;
-  std::getline(std::getline(in, record.cwd, '\0'), record.situation, '\0');
-  for (std::string field; std::getline(in, field, '\0');) record.argv.push_back(field);
-  return record;
-}
-
-// Reads the process numbers the helpers note in `file`; at its end it kills
-// those that still run the helper, so that a failing test leaves nothing.
-class LeftoverGuard {
- public:
-  explicit LeftoverGuard(const std::string& file) : file_(file) {}
-  ~LeftoverGuard() {
+// A scratch folder, where the helpers note their process numbers and write
+// their records. At its end it kills what a failing test left running, and
+// resets the helpers' environment.
+class LaunchTest : public ::testing::Test {
+ protected:
+  LaunchTest() { setenv("PROBATOR_HELPER_PIDS", folder_.file("pids").c_str(), 1); }
+  ~LaunchTest() override {
     for (int pid : pids()) {
       std::string program = read_file("/proc/" + std::to_string(pid) + "/cmdline");
       if (!ended(pid) && program.find("launch_helper") != std::string::npos) kill(pid, SIGKILL);
     }
+    for (const char* name :
+         {"PROBATOR_HELPER_PIDS", "PROBATOR_HELPER_RECORD", "PROBATOR_STAND_IN"}) {
+      unsetenv(name);
+    }
   }
-  LeftoverGuard(const LeftoverGuard&) = delete;
-  LeftoverGuard& operator=(const LeftoverGuard&) = delete;
 
+  // From now on, every helper records how it was started, and exits 0.
+  void record() { setenv("PROBATOR_HELPER_RECORD", folder_.file("record").c_str(), 1); }
+  Record recorded() const {
+    std::istringstream in(folder_.read("record"));
+    Record record;
+    std::getline(std::getline(in, record.cwd, '\0'), record.situation, '\0');
+    for (std::string field; std::getline(in, field, '\0');) record.argv.push_back(field);
+    return record;
+  }
+
+  // The process numbers the helpers noted.
   std::vector<int> pids() const {
     std::vector<int> pids;
-    std::istringstream in(read_file(file_));
+    std::istringstream in(folder_.read("pids"));
     for (int pid; in >> pid;) pids.push_back(pid);
     return pids;
   }
@@ -80,8 +74,6 @@ class LeftoverGuard {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }
-
- private:
   static bool ended(int pid) {
     std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
     size_t name_end = stat.rfind(')');  // the state follows the program's name
@@ -89,7 +81,7 @@ class LeftoverGuard {
     return stat[name_end + 2] == 'Z' || stat[name_end + 2] == 'X';
   }
 
-  std::string file_;
+  TempFolder folder_;
 };
 
 #endif  // PROBATOR_TESTS_LAUNCHER_LAUNCH_SUPPORT_H_

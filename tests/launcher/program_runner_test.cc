@@ -17,7 +17,6 @@
 #include "platform/signals.h"
 #include "tests/launcher/launch_support.h"
 #include "tests/support/child_process.h"
-#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -28,7 +27,7 @@ std::string own_children() {
   return read_file("/proc/self/task/" + std::to_string(gettid()) + "/children");
 }
 
-class ProgramRunnerTest : public ::testing::Test {
+class ProgramRunnerTest : public LaunchTest {
  protected:
   ~ProgramRunnerTest() override { set_launcher_path_for_testing(""); }
 
@@ -36,13 +35,9 @@ class ProgramRunnerTest : public ::testing::Test {
                  ExitCodes exit_codes = ExitCodes::kVerdict) {
     return runner_.run_program(helper_, text, "", time_limit, 0, exit_codes);
   }
-  std::vector<std::string> recorded_argv() { return read_record(folder_.file("record")).argv; }
 
   ProgramRunner runner_{nullptr, nullptr};
   std::string helper_ = built_program("launch_helper");
-  TempFolder folder_;
-  ScopedEnv pids_env_{"PROBATOR_HELPER_PIDS", folder_.file("pids")};
-  LeftoverGuard guard_{folder_.file("pids")};
 };
 
 TEST_F(ProgramRunnerTest, ReturnsTheRunsStatusAndKeepsNothing) {
@@ -64,20 +59,15 @@ TEST_F(ProgramRunnerTest, ReturnsTheRunsStatusAndKeepsNothing) {
       {"exit 3", 10000, ExitCodes::kProgramOwn, 3},
   };
   // An agent started with SIGCHLD ignored still learns how each run ended.
-  struct sigaction ignore {};
-  struct sigaction saved {};
-  ignore.sa_handler = SIG_IGN;
   for (bool ignored : {false, true}) {
-    if (ignored) {
-      ASSERT_EQ(sigaction(SIGCHLD, &ignore, &saved), 0);
-    }
+    signal(SIGCHLD, ignored ? SIG_IGN : SIG_DFL);
     for (const Row& row : rows) {
       EXPECT_EQ(run(row.text, row.time_limit, row.exit_codes), row.code) << row.text << ignored;
     }
     EXPECT_EQ(runner_.run_program(folder_.file("missing"), "", "", 1000, 0), 206);
     EXPECT_EQ(runner_.run_program(helper_, "exit 0", folder_.file("missing/"), 1000, 0), 204);
   }
-  sigaction(SIGCHLD, &saved, nullptr);
+  signal(SIGCHLD, SIG_DFL);
 
   // A launcher that cannot be started.
   folder_.write("not-a-program", "just text\n");
@@ -87,11 +77,11 @@ TEST_F(ProgramRunnerTest, ReturnsTheRunsStatusAndKeepsNothing) {
   }
   EXPECT_EQ(descriptors(), before);
   EXPECT_EQ(own_children(), "");
-  EXPECT_TRUE(guard_.all_ended(5000));
+  EXPECT_TRUE(all_ended(5000));
 }
 
 TEST_F(ProgramRunnerTest, PassesPathArgumentsAndFolderUnchanged) {
-  ScopedEnv record("PROBATOR_HELPER_RECORD", folder_.file("record"));
+  record();
   // A path with blanks, quotes and option-like text.
   std::string odd = folder_.file("a b 'c' \"d\" -?src \xc3\xa9");
   std::filesystem::create_directory(odd);
@@ -99,26 +89,29 @@ TEST_F(ProgramRunnerTest, PassesPathArgumentsAndFolderUnchanged) {
   std::string text = "'x y' \"-?wkf\" $HOME * \\\"q\\\" \xc3\xa9";
 
   ASSERT_EQ(runner_.run_program(odd + "/prog -?cmd", text, odd + "/", 10000, 123456), 0);
-  EXPECT_EQ(read_record(folder_.file("record")).cwd, odd);
-  EXPECT_EQ(recorded_argv(), (std::vector<std::string>{odd + "/prog -?cmd", "x y", "-?wkf", "$HOME",
-                                                       "*", "\"q\"", "\xc3\xa9"}));
+  Record got = recorded();
+  EXPECT_EQ(got.cwd, odd);
+  // Detached from everything of the agent and the launcher.
+  EXPECT_EQ(got.situation, "0=/dev/null 1=/dev/null 2=/dev/null leader open 0 1 2");
+  EXPECT_EQ(got.argv, (std::vector<std::string>{odd + "/prog -?cmd", "x y", "-?wkf", "$HOME", "*",
+                                                "\"q\"", "\xc3\xa9"}));
 
   // No argument text, no folder: the agent's own.
   ASSERT_EQ(runner_.run_program(helper_, "", "", 10000, 0), 0);
-  EXPECT_EQ(read_record(folder_.file("record")).cwd, std::filesystem::current_path().string());
-  EXPECT_EQ(recorded_argv(), std::vector<std::string>{helper_});
+  EXPECT_EQ(recorded().cwd, std::filesystem::current_path().string());
+  EXPECT_EQ(recorded().argv, std::vector<std::string>{helper_});
 }
 
 TEST_F(ProgramRunnerTest, BuildsTheLaunchersCommandLine) {
   set_launcher_path_for_testing(helper_);
-  ScopedEnv record("PROBATOR_HELPER_RECORD", folder_.file("record"));
+  record();
   ASSERT_EQ(runner_.run_program("/bin/prog", "-n 5", "", 4294967295u, 0), 0);
-  EXPECT_EQ(recorded_argv(),
+  EXPECT_EQ(recorded().argv,
             (std::vector<std::string>{helper_, "-?src", base64_encode("/bin/prog"), "-?cmd",
                                       base64_encode("-n 5"), "-?wkf", "", "-?tmr",
                                       base64_encode("4294967295"), "-?spc", "MA=="}));
   ASSERT_EQ(runner_.run_program("p", "", "/w/", 1, 2, ExitCodes::kProgramOwn), 0);
-  EXPECT_EQ(recorded_argv(), (std::vector<std::string>{helper_, "-?src", "cA==", "-?cmd", "",
+  EXPECT_EQ(recorded().argv, (std::vector<std::string>{helper_, "-?src", "cA==", "-?cmd", "",
                                                        "-?wkf", base64_encode("/w/"), "-?tmr",
                                                        "MQ==", "-?spc", "Mg==", "-?xit", "MQ=="}));
 }
@@ -133,21 +126,21 @@ TEST_F(ProgramRunnerTest, MapsTheLaunchersExitStatusBack) {
       {"exit 17", 17}, {"exit 205", 205}, {"exit 255", 255}, {"signal 9", -9},   {"signal 15", -15},
   };
   for (const Row& row : rows) {
-    ScopedEnv stand_in("PROBATOR_STAND_IN", row.stand_in);
+    setenv("PROBATOR_STAND_IN", row.stand_in, 1);
     EXPECT_EQ(run("exit 0"), row.code) << row.stand_in;
   }
 }
 
 TEST_F(ProgramRunnerTest, KillsALauncherThatOverrunsWithEverythingItStarted) {
   set_launcher_path_for_testing(helper_);
-  ScopedEnv stand_in("PROBATOR_STAND_IN", "hang");
+  setenv("PROBATOR_STAND_IN", "hang", 1);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(run("exit 0", 100), 205);
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GE(elapsed, milliseconds(1095));
   EXPECT_LE(elapsed, milliseconds(5000));
-  EXPECT_EQ(guard_.pids().size(), 3u);
-  EXPECT_TRUE(guard_.all_ended(3000));
+  EXPECT_EQ(pids().size(), 3u);
+  EXPECT_TRUE(all_ended(3000));
   EXPECT_EQ(own_children(), "");
 }
 
@@ -165,14 +158,14 @@ TEST_F(ProgramRunnerTest, StopRequestEndsTheRunAndStartsNoOther) {
     EXPECT_TRUE(platform::stop_requested());
     EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(5000));
     // Now nothing starts: no helper is noted.
-    size_t noted = guard_.pids().size();
+    size_t noted = pids().size();
     EXPECT_EQ(run("exit 0"), 205);
-    EXPECT_EQ(guard_.pids().size(), noted);
+    EXPECT_EQ(pids().size(), noted);
     _exit(HasFailure() ? 1 : 0);
   };
   EXPECT_EXIT(stopped_run(), ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(guard_.pids().size(), 4u);
-  EXPECT_TRUE(guard_.all_ended(3000));
+  EXPECT_EQ(pids().size(), 4u);
+  EXPECT_TRUE(all_ended(3000));
 }
 
 }  // namespace

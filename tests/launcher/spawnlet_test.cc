@@ -11,7 +11,6 @@
 #include "common/base64.h"
 #include "tests/launcher/launch_support.h"
 #include "tests/support/child_process.h"
-#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -22,22 +21,17 @@ Arguments operator+(Arguments a, const Arguments& b) {
   return a;
 }
 
-// The launcher's arguments: each option's name, then its value base64-encoded.
-Arguments encoded(const std::vector<std::pair<std::string, std::string>>& options) {
-  Arguments arguments;
-  for (const auto& [name, value] : options) {
-    arguments.push_back(name);
-    arguments.push_back(base64_encode(value));
-  }
-  return arguments;
+// The launcher's arguments from names and plain values: each value encoded.
+Arguments encoded(Arguments options) {
+  for (size_t i = 1; i < options.size(); i += 2) options[i] = base64_encode(options[i]);
+  return options;
 }
 
 Arguments helper_run(const std::string& text, const std::string& time_limit = "5000") {
-  return encoded(
-      {{"-?src", built_program("launch_helper")}, {"-?cmd", text}, {"-?tmr", time_limit}});
+  return encoded({"-?src", built_program("launch_helper"), "-?cmd", text, "-?tmr", time_limit});
 }
 
-class SpawnletTest : public ::testing::Test {
+class SpawnletTest : public LaunchTest {
  protected:
   // Runs spawnlet in the test's folder, started by the command `starter`;
   // returns its exit status (-1 for a signal) and how long it took.
@@ -51,10 +45,6 @@ class SpawnletTest : public ::testing::Test {
     return {spawnlet.exit_code(),
             std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()};
   }
-
-  TempFolder folder_;
-  ScopedEnv pids_env_{"PROBATOR_HELPER_PIDS", folder_.file("pids")};
-  LeftoverGuard guard_{folder_.file("pids")};
 };
 
 TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
@@ -67,11 +57,10 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
     chmod(folder_.file(file).c_str(), 0755);
   }
   std::filesystem::copy_file(built_program("launch_helper"), folder_.file("helper"));
-  auto src = [&](const std::string& path) { return encoded({{"-?src", path}, {"-?tmr", "5000"}}); };
-  auto limit = [](const char* ms) { return encoded({{"-?tmr", ms}}); };
-  Arguments sleeper =
-      encoded({{"-?src", built_program("launch_helper")}, {"-?cmd", "sleep 20000"}});
-  Arguments xit = encoded({{"-?xit", "1"}});
+  auto src = [&](const std::string& path) { return encoded({"-?src", path, "-?tmr", "5000"}); };
+  auto limit = [](const char* ms) { return encoded({"-?tmr", ms}); };
+  Arguments sleeper = encoded({"-?src", built_program("launch_helper"), "-?cmd", "sleep 20000"});
+  Arguments xit = encoded({"-?xit", "1"});
 
   struct Row {
     Arguments arguments;
@@ -97,7 +86,7 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
       {helper_run("signal 11") + xit, 240, "-?xit 1: a crash"},
       {helper_run("sleep 20000", "100") + xit, 230, "-?xit 1: 230 stays"},
       {src(folder_.file("missing")) + xit, 206, "-?xit 1: 206 stays"},
-      {helper_run("exit 3") + encoded({{"-?xit", "0"}}), 240, "-?xit 0"},
+      {helper_run("exit 3") + encoded({"-?xit", "0"}), 240, "-?xit 0"},
       {src(folder_.file("ok.sh")), 0, "a script"},
       {src(folder_.file("lost.sh")), 204, "a script whose interpreter is missing"},
       {src(folder_.file("notes.txt")), 206, "a text file"},
@@ -106,7 +95,7 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
       {src(folder_.file("folder")), 206, "a folder"},
       {src(folder_.file("missing")), 206, "a missing file"},
       {src(""), 206, "an empty path"},
-      {encoded({{"-?tmr", "5000"}}), 206, "no -?src"},
+      {encoded({"-?tmr", "5000"}), 206, "no -?src"},
       {{"-?src"}, 206, "nothing but the name"},
       {{"-?src", "L2Jpbi90cnVl", "-?tmr", "MTAwMA=="}, 0, "typed by hand: /bin/true"},
       {Arguments{"junk", "-?spc", base64_encode("99999999999999999")} + helper_run("exit 3") +
@@ -114,10 +103,9 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
        240, "options among other arguments; any space limit"},
       // The first "-?src" counts: a relative one, found from the launcher's
       // folder, not from the program's.
-      {encoded({{"-?src", "helper"}, {"-?wkf", folder_.file("folder/work")}}) +
-           helper_run("exit 0"),
-       0, "a relative path"},
-      {helper_run("exit 0") + encoded({{"-?wkf", folder_.file("missing/")}}), 204,
+      {encoded({"-?src", "helper", "-?wkf", folder_.file("folder/work")}) + helper_run("exit 0"), 0,
+       "a relative path"},
+      {helper_run("exit 0") + encoded({"-?wkf", folder_.file("missing/")}), 204,
        "a missing folder"},
       {helper_run("exit 0") + Arguments{"-?wkf", "="}, 204, "a folder that decodes to nothing"},
   };
@@ -133,39 +121,19 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
     EXPECT_EQ(run(row.arguments, {"/usr/bin/env", "--ignore-signal=CHLD"}).first, row.status)
         << row.why << ", SIGCHLD ignored";
   }
-  EXPECT_TRUE(guard_.all_ended(5000));
-}
-
-TEST_F(SpawnletTest, ProgramRunsInItsFolderDetachedFromTheLauncher) {
-  ScopedEnv record_env("PROBATOR_HELPER_RECORD", folder_.file("record"));
-  folder_.write("work/file", "");
-  std::string here = folder_.path().substr(0, folder_.path().size() - 1);
-  struct Row {
-    Arguments folder_option;
-    std::string cwd;
-  } rows[] = {
-      {encoded({{"-?wkf", folder_.file("work")}}), here + "/work"},
-      {{}, here},
-      {{"-?wkf", ""}, here},  // as the agent sends "no folder"
-  };
-  for (const Row& row : rows) {
-    ASSERT_EQ(run(helper_run("") + row.folder_option).first, 0) << row.cwd;
-    Record record = read_record(folder_.file("record"));
-    EXPECT_EQ(record.cwd, row.cwd);
-    EXPECT_EQ(record.situation, "0=/dev/null 1=/dev/null 2=/dev/null leader open 0 1 2");
-  }
+  EXPECT_TRUE(all_ended(5000));
 }
 
 TEST_F(SpawnletTest, NothingTheProgramStartedOutlivesTheRun) {
   // A child in the program's group, and one that left for its own session.
   EXPECT_EQ(run(helper_run("background 20000")).first, 0);
-  EXPECT_EQ(guard_.pids().size(), 3u);
-  EXPECT_TRUE(guard_.all_ended(3000));
+  EXPECT_EQ(pids().size(), 3u);
+  EXPECT_TRUE(all_ended(3000));
 
   // A few hundred sleeping children, and a time-out.
   EXPECT_EQ(run(helper_run("children 200 20000", "3000")).first, 230);
-  EXPECT_EQ(guard_.pids().size(), 3u + 201u);
-  EXPECT_TRUE(guard_.all_ended(3000));
+  EXPECT_EQ(pids().size(), 3u + 201u);
+  EXPECT_TRUE(all_ended(3000));
 }
 
 }  // namespace
