@@ -40,7 +40,7 @@ class SpawnletTest : public LaunchTest {
     ChildProcess spawnlet(starter + Arguments{built_program("spawnlet")} + arguments,
                           folder_.path());
     EXPECT_TRUE(spawnlet.wait(60000));
-    EXPECT_EQ(spawnlet.output(), "");  // whatever the program writes
+    EXPECT_EQ(spawnlet.output(), "");  // it prints nothing, ever
     auto elapsed = std::chrono::steady_clock::now() - start;
     return {spawnlet.exit_code(),
             std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()};
