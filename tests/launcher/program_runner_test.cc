@@ -1,44 +1,33 @@
 // The agent's run_program: through the real launcher beside the test, and
-// through a stand-in launcher for the command line it builds, the statuses it
-// maps back, and a launcher that overruns.
+// through the helper standing in for the launcher, for the command line it
+// builds, the statuses it maps back, and a launcher that overruns.
 #include "tester/judge/program_runner.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/base64.h"
+#include "platform/signals.h"
 #include "tests/launcher/launch_support.h"
 #include "tests/support/child_process.h"
-#include "tests/support/temp_folder.h"
 
 namespace {
 
-int open_descriptors() {
-  int count = 0;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (readdir(dir) != nullptr) ++count;
-    closedir(dir);
-  }
-  return count;
-}
+using std::chrono::milliseconds;
 
 // The children of this test process, zombies included.
 std::string own_children() {
-  std::ifstream in("/proc/self/task/" + std::to_string(gettid()) + "/children");
-  std::string text;
-  std::getline(in, text);
-  return text;
+  return read_file("/proc/self/task/" + std::to_string(gettid()) + "/children");
 }
 
-class ProgramRunnerTest : public ::testing::Test {
+class ProgramRunnerTest : public LaunchTest {
  protected:
   ~ProgramRunnerTest() override { set_launcher_path_for_testing(""); }
 
@@ -46,16 +35,17 @@ class ProgramRunnerTest : public ::testing::Test {
                  ExitCodes exit_codes = ExitCodes::kVerdict) {
     return runner_.run_program(helper_, text, "", time_limit, 0, exit_codes);
   }
-  std::vector<std::string> recorded() { return split_record(folder_.read("record")); }
 
   ProgramRunner runner_{nullptr, nullptr};
   std::string helper_ = built_program("launch_helper");
-  TempFolder folder_;
-  ScopedEnv pids_env_{"PROBATOR_HELPER_PIDS", folder_.file("pids")};
-  LeftoverGuard guard_{folder_.file("pids")};
 };
 
-TEST_F(ProgramRunnerTest, ReturnsTheRunsStatus) {
+TEST_F(ProgramRunnerTest, ReturnsTheRunsStatusAndKeepsNothing) {
+  ASSERT_EQ(run("exit 0"), 0);  // whatever is opened once and kept
+  auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  auto before = descriptors();
   struct Row {
     const char* text;
     uint32_t time_limit;
@@ -64,38 +54,34 @@ TEST_F(ProgramRunnerTest, ReturnsTheRunsStatus) {
   } rows[] = {
       {"exit 0", 10000, ExitCodes::kVerdict, 0},
       {"exit 3", 10000, ExitCodes::kVerdict, 4000},
-      {"crash", 10000, ExitCodes::kVerdict, 4000},
+      {"signal 11", 10000, ExitCodes::kVerdict, 4000},
       {"sleep 20000", 0, ExitCodes::kVerdict, 3000},
       {"exit 3", 10000, ExitCodes::kProgramOwn, 3},
-      {"crash", 10000, ExitCodes::kProgramOwn, 4000},
-      {"sleep 20000", 200, ExitCodes::kProgramOwn, 3000},
-      {"background 20000", 10000, ExitCodes::kVerdict, 0},
   };
-  for (const Row& row : rows) {
-    EXPECT_EQ(run(row.text, row.time_limit, row.exit_codes), row.code) << row.text;
+  // An agent started with SIGCHLD ignored still learns how each run ended.
+  for (bool ignored : {false, true}) {
+    signal(SIGCHLD, ignored ? SIG_IGN : SIG_DFL);
+    for (const Row& row : rows) {
+      EXPECT_EQ(run(row.text, row.time_limit, row.exit_codes), row.code) << row.text << ignored;
+    }
+    EXPECT_EQ(runner_.run_program(folder_.file("missing"), "", "", 1000, 0), 206);
+    EXPECT_EQ(runner_.run_program(helper_, "exit 0", folder_.file("missing/"), 1000, 0), 204);
   }
-  EXPECT_EQ(runner_.run_program(folder_.file("missing"), "", "", 1000, 0), 206);
-  EXPECT_EQ(runner_.run_program(helper_, "exit 0", folder_.file("missing/"), 1000, 0), 204);
-  EXPECT_TRUE(guard_.all_ended(5000));
-}
+  signal(SIGCHLD, SIG_DFL);
 
-TEST_F(ProgramRunnerTest, ReturnsTheRunsStatusWhileChildSignalIsIgnored) {
-  struct sigaction ignore {};
-  struct sigaction saved {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  ASSERT_EQ(sigaction(SIGCHLD, &ignore, &saved), 0);
-  StatusCode failed = run("exit 3");
-  StatusCode timed_out = run("sleep 20000", 100);
-  sigaction(SIGCHLD, &saved, nullptr);
-  EXPECT_EQ(failed, 4000);
-  EXPECT_EQ(timed_out, 3000);
+  // A launcher that cannot be started.
+  folder_.write("not-a-program", "just text\n");
+  for (const std::string& path : {folder_.file("no-launcher"), folder_.file("not-a-program")}) {
+    set_launcher_path_for_testing(path);
+    EXPECT_EQ(run("exit 0"), 204) << path;
+  }
+  EXPECT_EQ(descriptors(), before);
   EXPECT_EQ(own_children(), "");
-  EXPECT_TRUE(guard_.all_ended(5000));
+  EXPECT_TRUE(all_ended(5000));
 }
 
 TEST_F(ProgramRunnerTest, PassesPathArgumentsAndFolderUnchanged) {
-  ScopedEnv record("PROBATOR_HELPER_RECORD", folder_.file("record"));
+  record();
   // A path with blanks, quotes and option-like text.
   std::string odd = folder_.file("a b 'c' \"d\" -?src \xc3\xa9");
   std::filesystem::create_directory(odd);
@@ -103,79 +89,82 @@ TEST_F(ProgramRunnerTest, PassesPathArgumentsAndFolderUnchanged) {
   std::string text = "'x y' \"-?wkf\" $HOME * \\\"q\\\" \xc3\xa9";
 
   ASSERT_EQ(runner_.run_program(odd + "/prog -?cmd", text, odd + "/", 10000, 123456), 0);
-  std::vector<std::string> fields = recorded();
-  EXPECT_EQ(record_argv(fields), (std::vector<std::string>{odd + "/prog -?cmd", "x y", "-?wkf",
-                                                           "$HOME", "*", "\"q\"", "\xc3\xa9"}));
-  EXPECT_EQ(record_field(fields, "cwd"), odd);
+  Record got = recorded();
+  EXPECT_EQ(got.cwd, odd);
+  // Detached from everything of the agent and the launcher.
+  EXPECT_EQ(got.situation, "0=/dev/null 1=/dev/null 2=/dev/null leader open 0 1 2");
+  EXPECT_EQ(got.argv, (std::vector<std::string>{odd + "/prog -?cmd", "x y", "-?wkf", "$HOME", "*",
+                                                "\"q\"", "\xc3\xa9"}));
 
-  // No folder: the agent's own.
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  // No argument text, no folder: the agent's own.
   ASSERT_EQ(runner_.run_program(helper_, "", "", 10000, 0), 0);
-  EXPECT_EQ(record_field(recorded(), "cwd"), cwd);
-  EXPECT_EQ(record_argv(recorded()), std::vector<std::string>{helper_});
-}
-
-TEST_F(ProgramRunnerTest, LeavesNoDescriptorAndNoZombie) {
-  ASSERT_EQ(run("exit 0"), 0);  // whatever is opened once and kept
-  int before = open_descriptors();
-  for (const char* text : {"exit 0", "exit 3", "crash", "sleep 20000"}) run(text, 100);
-  EXPECT_EQ(runner_.run_program(folder_.file("missing"), "", "", 1000, 0), 206);
-  set_launcher_path_for_testing(folder_.file("no-launcher"));
-  EXPECT_EQ(run("exit 0"), 204);
-  EXPECT_EQ(open_descriptors(), before);
-  EXPECT_EQ(own_children(), "");
-}
-
-TEST_F(ProgramRunnerTest, LauncherThatCannotBeStarted) {
-  folder_.write("not-a-program", "just text\n");
-  for (const std::string& path : {folder_.file("no-launcher"), folder_.file("not-a-program")}) {
-    set_launcher_path_for_testing(path);
-    EXPECT_EQ(run("exit 0"), 204) << path;
-  }
+  EXPECT_EQ(recorded().cwd, std::filesystem::current_path().string());
+  EXPECT_EQ(recorded().argv, std::vector<std::string>{helper_});
 }
 
 TEST_F(ProgramRunnerTest, BuildsTheLaunchersCommandLine) {
-  set_launcher_path_for_testing(built_program("stand_in_launcher"));
-  ScopedEnv mode("PROBATOR_STAND_IN", "record:" + folder_.file("record"));
+  set_launcher_path_for_testing(helper_);
+  record();
   ASSERT_EQ(runner_.run_program("/bin/prog", "-n 5", "", 4294967295u, 0), 0);
-  EXPECT_EQ(recorded(), (std::vector<std::string>{"-?src", base64_encode("/bin/prog"), "-?cmd",
-                                                  base64_encode("-n 5"), "-?wkf", "", "-?tmr",
-                                                  base64_encode("4294967295"), "-?spc", "MA=="}));
-  std::filesystem::remove(folder_.file("record"));
+  EXPECT_EQ(recorded().argv,
+            (std::vector<std::string>{helper_, "-?src", base64_encode("/bin/prog"), "-?cmd",
+                                      base64_encode("-n 5"), "-?wkf", "", "-?tmr",
+                                      base64_encode("4294967295"), "-?spc", "MA=="}));
   ASSERT_EQ(runner_.run_program("p", "", "/w/", 1, 2, ExitCodes::kProgramOwn), 0);
-  EXPECT_EQ(recorded(),
-            (std::vector<std::string>{"-?src", "cA==", "-?cmd", "", "-?wkf", base64_encode("/w/"),
-                                      "-?tmr", "MQ==", "-?spc", "Mg==", "-?xit", "MQ=="}));
+  EXPECT_EQ(recorded().argv, (std::vector<std::string>{helper_, "-?src", "cA==", "-?cmd", "",
+                                                       "-?wkf", base64_encode("/w/"), "-?tmr",
+                                                       "MQ==", "-?spc", "Mg==", "-?xit", "MQ=="}));
 }
 
 TEST_F(ProgramRunnerTest, MapsTheLaunchersExitStatusBack) {
-  set_launcher_path_for_testing(built_program("stand_in_launcher"));
+  set_launcher_path_for_testing(helper_);
   struct Row {
-    const char* mode;
+    const char* stand_in;
     StatusCode code;
   } rows[] = {
-      {"exit:0", 0},   {"exit:204", 204}, {"exit:206", 206}, {"exit:230", 3000}, {"exit:240", 4000},
-      {"exit:17", 17}, {"exit:205", 205}, {"exit:255", 255}, {"signal:9", -9},   {"signal:15", -15},
+      {"exit 0", 0},   {"exit 204", 204}, {"exit 206", 206}, {"exit 230", 3000}, {"exit 240", 4000},
+      {"exit 17", 17}, {"exit 205", 205}, {"exit 255", 255}, {"signal 9", -9},   {"signal 15", -15},
   };
   for (const Row& row : rows) {
-    ScopedEnv mode("PROBATOR_STAND_IN", row.mode);
-    EXPECT_EQ(run("exit 0"), row.code) << row.mode;
+    setenv("PROBATOR_STAND_IN", row.stand_in, 1);
+    EXPECT_EQ(run("exit 0"), row.code) << row.stand_in;
   }
 }
 
 TEST_F(ProgramRunnerTest, KillsALauncherThatOverrunsWithEverythingItStarted) {
-  set_launcher_path_for_testing(built_program("stand_in_launcher"));
-  ScopedEnv mode("PROBATOR_STAND_IN", "hang:" + folder_.file("pids"));
+  set_launcher_path_for_testing(helper_);
+  setenv("PROBATOR_STAND_IN", "hang", 1);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(run("exit 0", 100), 205);
   auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(elapsed, std::chrono::milliseconds(1095));
-  EXPECT_LE(elapsed, std::chrono::milliseconds(5000));
-  ASSERT_TRUE(guard_.noted("ready"));
-  EXPECT_EQ(guard_.pids().size(), 3u);
-  EXPECT_TRUE(guard_.all_ended(3000));
+  EXPECT_GE(elapsed, milliseconds(1095));
+  EXPECT_LE(elapsed, milliseconds(5000));
+  EXPECT_EQ(pids().size(), 3u);
+  EXPECT_TRUE(all_ended(3000));
   EXPECT_EQ(own_children(), "");
+}
+
+TEST_F(ProgramRunnerTest, StopRequestEndsTheRunAndStartsNoOther) {
+  // In a process of its own, since a stop request cannot be taken back.
+  auto stopped_run = [this] {
+    platform::install_stop_handlers();
+    std::thread stopper([] {
+      std::this_thread::sleep_for(milliseconds(500));
+      kill(getpid(), SIGTERM);
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run("children 3 20000", 20000), 205);
+    stopper.join();
+    EXPECT_TRUE(platform::stop_requested());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(5000));
+    // Now nothing starts: a launcher that cannot be started would give 204.
+    set_launcher_path_for_testing(folder_.file("no-launcher"));
+    EXPECT_EQ(run("exit 0"), 205);
+    _exit(HasFailure() ? 1 : 0);
+  };
+  EXPECT_EXIT(stopped_run(), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(pids().size(), 4u);
+  EXPECT_TRUE(all_ended(3000));
 }
 
 }  // namespace
