@@ -96,27 +96,6 @@ TEST(ConfigurableTest, SectionEndsAtItsFirstEmptyLineAndIsRestored) {
   EXPECT_EQ(cut.end(), last.size());
 }
 
-TEST(ConfigurableTest, LoadOnceLoadsUntilItSucceeds) {
-  class Counting : public Configurable {
-   public:
-    int calls = 0;
-    StatusCode result = ST_INI_KEY;
-
-   protected:
-    StatusCode load(ConfigText&) override {
-      ++calls;
-      return result;
-    }
-  } counting;
-  ConfigText text("");
-  EXPECT_EQ(counting.load_once(text), ST_INI_KEY);
-  counting.result = ST_NO_ERROR;
-  EXPECT_EQ(counting.load_once(text), ST_NO_ERROR);
-  EXPECT_EQ(counting.load_once(text), ST_NO_ERROR);
-  EXPECT_EQ(counting.calls, 2);
-  EXPECT_TRUE(counting.loaded());
-}
-
 // The readers of the two sections, with the lookup quirks that a real file
 // can trigger.
 class SectionReaderTest : public ::testing::Test {
