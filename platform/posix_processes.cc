@@ -167,8 +167,11 @@ SpawnResult result_for(const ChildReport& report) {
   return SpawnResult::kFailed;
 }
 
-void reap_blocking(pid_t pid, int* status) {
-  retry_on_eintr([&] { return ::waitpid(pid, status, 0); });
+// Waits for the child to end and reaps it; returns its wait status.
+int reap_blocking(pid_t pid) {
+  int status = 0;
+  retry_on_eintr([&] { return ::waitpid(pid, &status, 0); });
+  return status;
 }
 
 // The children of the main thread of `pid`, zombies included.
@@ -293,16 +296,14 @@ SpawnResult Process::spawn(const SpawnRequest& request) {
   report_write.reset();
   ChildReport report{};
   if (!read_report(report_read.get(), &report)) {
-    int status = 0;
-    reap_blocking(pid, &status);
+    reap_blocking(pid);
     return result_for(report);
   }
   // The C library's header of pidfd_open() is not usable from C++ here.
   UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
   if (!pidfd.valid()) {
     kill_with_group(pid);
-    int status = 0;
-    reap_blocking(pid, &status);
+    reap_blocking(pid);
     return SpawnResult::kFailed;
   }
   pid_ = pid;
@@ -352,8 +353,7 @@ void Process::kill_tree() {
 ExitInfo Process::reap() {
   ExitInfo exit;
   if (!started()) return exit;
-  int status = 0;
-  reap_blocking(pid_, &status);
+  int status = reap_blocking(pid_);
   if (WIFSIGNALED(status)) {
     exit.signaled = true;
     exit.value = WTERMSIG(status);
@@ -373,10 +373,7 @@ void kill_remaining_children() {
     std::vector<int> children = children_of(self);
     if (children.empty()) return;
     for (int child : children) kill_with_group(child);
-    for (int child : children) {
-      int status = 0;
-      reap_blocking(child, &status);
-    }
+    for (int child : children) reap_blocking(child);
   }
 }
 
