@@ -228,8 +228,7 @@ void keep_children_waitable() {
 
 Process::~Process() {
   if (started()) {
-    kill_group();
-    ::kill(pid_, SIGKILL);
+    kill_with_group(pid_);
     reap();
   }
 }
