@@ -21,6 +21,16 @@ bool UniqueFd::reset(int fd) {
   return closed;
 }
 
+bool write_all(int fd, const char* data, size_t count) {
+  while (count > 0) {
+    ssize_t n = retry_on_eintr([&] { return ::write(fd, data, count); });
+    if (n <= 0) return false;
+    data += n;
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
 namespace {
 
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
@@ -33,16 +43,6 @@ UniqueFd open_regular(const std::string& path, Links links, struct stat* st) {
   if (!fd.valid()) return fd;
   if (::fstat(fd.get(), st) != 0 || !S_ISREG(st->st_mode)) return UniqueFd();
   return fd;
-}
-
-bool write_all(int fd, const char* data, size_t count) {
-  while (count > 0) {
-    ssize_t n = retry_on_eintr([&] { return ::write(fd, data, count); });
-    if (n <= 0) return false;
-    data += n;
-    count -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Creates `path` anew for writing. Whatever stands there but a folder is

@@ -3,6 +3,7 @@
 #define PROBATOR_PLATFORM_POSIX_INTERNAL_H_
 
 #include <cerrno>
+#include <cstddef>
 
 namespace platform {
 
@@ -15,6 +16,10 @@ auto retry_on_eintr(Call call) {
   } while (result == -1 && errno == EINTR);
   return result;
 }
+
+// Writes all `count` bytes to `fd`, retrying short and interrupted writes.
+// False when a write fails. Safe in a signal handler.
+bool write_all(int fd, const char* data, size_t count);
 
 // The read end of the pipe that becomes readable once a stop was requested
 // (SIGINT or SIGTERM); -1 before the handlers are installed.

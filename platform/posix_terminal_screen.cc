@@ -63,15 +63,6 @@ RestoreState g_restore;
 volatile sig_atomic_t g_resized = 0;
 struct sigaction g_previous_winch {};
 
-void write_all(const char* bytes, size_t count) {
-  while (count > 0) {
-    ssize_t n = retry_on_eintr([&] { return ::write(STDOUT_FILENO, bytes, count); });
-    if (n <= 0) return;
-    bytes += n;
-    count -= static_cast<size_t>(n);
-  }
-}
-
 // Appends a terminal capability to the prepared bytes, when the terminal has
 // it and it fits.
 void add_capability(const char* name) {
@@ -99,7 +90,7 @@ void on_fatal_signal(int signal_number, siginfo_t* info, void*) {
   int saved_errno = errno;
   if (g_restore.active) {
     g_restore.active = 0;
-    write_all(g_restore.bytes, g_restore.count);
+    write_all(STDOUT_FILENO, g_restore.bytes, g_restore.count);
     if (g_restore.have_settings) ::tcsetattr(STDOUT_FILENO, TCSANOW, &g_restore.settings);
   }
   // The signal goes on to the action it had before (the default one, or a
@@ -194,7 +185,7 @@ class CursesScreen final : public TerminalScreen {
     endwin();
     delscreen(screen_);
     screen_ = nullptr;
-    write_all(kPopTitle, sizeof kPopTitle - 1);
+    write_all(STDOUT_FILENO, kPopTitle, sizeof kPopTitle - 1);
     remove_handlers();
   }
 
@@ -284,7 +275,7 @@ std::unique_ptr<TerminalScreen> open_terminal_screen(const char* title) {
   idlok(stdscr, TRUE);
   scrollok(stdscr, FALSE);
   std::string set_title = std::string(kPushTitle) + "\033]2;" + title + "\007";
-  write_all(set_title.data(), set_title.size());
+  write_all(STDOUT_FILENO, set_title.data(), set_title.size());
   return std::make_unique<CursesScreen>(screen, wide);
 }
 
