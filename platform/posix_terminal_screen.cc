@@ -63,22 +63,19 @@ RestoreState g_restore;
 volatile sig_atomic_t g_resized = 0;
 struct sigaction g_previous_winch {};
 
-// Appends a terminal capability to the prepared bytes, when the terminal has
-// it and it fits.
-void add_capability(const char* name) {
-  const char* value = tigetstr(name);
-  if (value == nullptr || value == reinterpret_cast<const char*>(-1)) return;
-  size_t length = std::strlen(value);
-  if (g_restore.count + length > sizeof g_restore.bytes) return;
-  std::memcpy(g_restore.bytes + g_restore.count, value, length);
-  g_restore.count += length;
-}
-
+// Appends `text` to the prepared bytes when it fits.
 void add_bytes(const char* text) {
   size_t length = std::strlen(text);
   if (g_restore.count + length > sizeof g_restore.bytes) return;
   std::memcpy(g_restore.bytes + g_restore.count, text, length);
   g_restore.count += length;
+}
+
+// Appends a terminal capability to the prepared bytes, when the terminal has
+// it and it fits.
+void add_capability(const char* name) {
+  const char* value = tigetstr(name);
+  if (value != nullptr && value != reinterpret_cast<const char*>(-1)) add_bytes(value);
 }
 
 bool is_fault(int signal_number) {
