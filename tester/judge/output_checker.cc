@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/files.h"
 #include "tester/folders.h"
 
 namespace {
@@ -36,6 +37,16 @@ StatusCode read_code(platform::ReadResult result) {
     case platform::ReadResult::kReadFailed: return ST_FILE_READ;
     case platform::ReadResult::kCloseFailed: return ST_FILE_CLOSE;
     case platform::ReadResult::kOk: break;
+  }
+  return ST_NO_ERROR;
+}
+
+StatusCode write_code(platform::WriteResult written) {
+  switch (written) {
+    case platform::WriteResult::kCreateFailed: return ST_FILE_OPEN;
+    case platform::WriteResult::kShortWrite: return ST_FILE_WRITE;
+    case platform::WriteResult::kCloseFailed: return ST_FILE_CLOSE;
+    case platform::WriteResult::kOk: break;
   }
   return ST_NO_ERROR;
 }
@@ -103,16 +114,6 @@ void OutputChecker::trim_buffers() {
   for (std::string* buffer : {&first_, &second_}) {
     if (buffer->capacity() > kKept) std::string().swap(*buffer);
   }
-}
-
-StatusCode OutputChecker::write_code(platform::WriteResult written) {
-  switch (written) {
-    case platform::WriteResult::kCreateFailed: return ST_FILE_OPEN;
-    case platform::WriteResult::kShortWrite: return ST_FILE_WRITE;
-    case platform::WriteResult::kCloseFailed: return ST_FILE_CLOSE;
-    case platform::WriteResult::kOk: break;
-  }
-  return ST_NO_ERROR;
 }
 
 StatusCode OutputChecker::compare_files(const std::string& path_a, const std::string& path_b) {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "common/status.h"
-#include "platform/files.h"
 #include "tester/judge/program_runner.h"
 
 class OutputChecker : public ProgramRunner {
@@ -41,7 +40,6 @@ class OutputChecker : public ProgramRunner {
   static std::string normalize(const std::string& text);
 
  private:
-  static StatusCode write_code(platform::WriteResult written);
   // Gives back buffers that a very large output has grown.
   void trim_buffers();
 
