@@ -31,10 +31,12 @@ class ProgramRunner {
   // POSIX shell would, without expansions) in `work_folder` (the agent's own
   // folder when empty), for at most `time_limit` ms. `space_limit` is passed
   // on and not applied. Returns the launcher's code: 0, 204 (not started),
-  // 206 (not an executable), 3000 (time out), 4000 (non-zero exit or crash);
-  // 204 when the launcher cannot be started; 205 when the launcher itself
-  // overran the time limit by 1000 ms or the agent is stopping, and was
-  // killed together with everything it started.
+  // 206 (not an executable), 3000 (time out), 4000 (non-zero exit or crash),
+  // or with kProgramOwn the program's own exit code below 200; 204 when the
+  // launcher cannot be started; 205 when the launcher itself overran the
+  // time limit by 1000 ms or the agent is stopping, and was killed together
+  // with everything it started; minus the signal's number when the launcher
+  // died of a signal.
   StatusCode run_program(const std::string& program, const std::string& arguments,
                          const std::string& work_folder, uint32_t time_limit, uint32_t space_limit,
                          ExitCodes exit_codes = ExitCodes::kVerdict);
