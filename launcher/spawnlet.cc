@@ -1,13 +1,13 @@
 // How it works
 //
 // The options are read from the tail (see CommandTail) and the program is
-// checked before anything starts: a path that is not an executable file ends
-// the run with 206. The program then starts in a new session, so that it
-// leads its own process group and has no terminal, with its standard streams
-// on /dev/null and the argument text split into words as a shell would. It
-// gets SIGKILL if the launcher dies, and the launcher is the subreaper of
-// everything the program starts, so that even a process that leaves the
-// group comes back to it as an orphan.
+// checked before anything starts: a path that is not an executable ELF file
+// or "#!" script ends the run with 206. The program then starts in a new
+// session, so that it leads its own process group and has no terminal, with
+// its standard streams on /dev/null and the argument text split into words
+// as a shell would. It gets SIGKILL if the launcher dies, and the launcher is
+// the subreaper of everything the program starts, so that even a process
+// that leaves the group comes back to it as an orphan.
 //
 // The wait is one event-driven wait on the program's pidfd, bounded by the
 // time limit. Whichever way the program ends, its process group is killed

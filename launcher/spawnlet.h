@@ -10,7 +10,8 @@
 // own name) describe and returns the launcher's exit status:
 //   0    the program ended by itself with exit code 0;
 //   204  it could not be started (its working folder cannot be entered);
-//   206  "-?src" names no executable file (a missing option included);
+//   206  "-?src" names no executable file that begins with the ELF magic
+//        or "#!" (a missing option included);
 //   230  it was still running at the time limit, and was killed (3000);
 //   240  it ended with another exit code, or by a signal (4000).
 // With "-?xit" set to 1, a program that ends by itself with an exit code
