@@ -99,34 +99,36 @@ StatusCode task_info(const std::string& names, const std::string& times, const s
   return ST_NO_ERROR;
 }
 
+// The block kinds: the marker line, how the rest of the block reads, and the
+// record's slot that its data fills.
+struct BlockKind {
+  const char* marker;
+  bool (*read)(BodyCursor& body, TaskBlockRecord& record, BlockPayload& slot);
+  BlockPayload TaskBlockRecord::*slot;
+};
+
+constexpr BlockKind kBlockKinds[] = {
+    {"__TEST__", read_test_block, &TaskBlockRecord::input},
+    {"__OUTPUT__", read_test_block, &TaskBlockRecord::output},
+    {"__FILTER__", read_program_block, &TaskBlockRecord::checker},
+    {"__GRAMMAR__", read_grammar_block, &TaskBlockRecord::grammar},
+    {"__SOLUTION__", read_program_block, &TaskBlockRecord::solution},
+};
+
 // Step 8: up to `blocks` blocks. Returns 301 for a block that does not fit
 // its layout, or add_block's failure.
 StatusCode read_blocks(BodyCursor& body, int64_t blocks, TesterOperations& tester) {
   TaskBlockRecord record;
   for (int64_t pass = 0; pass < blocks; ++pass) {
     body.skip_line_feeds();
-    bool read;
-    if (body.expect_literal("__TEST__")) {
-      body.skip_line_feeds();
-      read = read_test_block(body, record, record.input);
-    } else if (body.expect_literal("__OUTPUT__")) {
-      body.skip_line_feeds();
-      read = read_test_block(body, record, record.output);
-    } else if (body.expect_literal("__FILTER__")) {
-      body.skip_line_feeds();
-      read = read_program_block(body, record, record.checker);
-    } else if (body.expect_literal("__GRAMMAR__")) {
-      body.skip_line_feeds();
-      read = read_grammar_block(body, record, record.grammar);
-    } else if (body.expect_literal("__SOLUTION__")) {
-      body.skip_line_feeds();
-      read = read_program_block(body, record, record.solution);
-    } else {
-      // Nothing is consumed, so every pass left would see the same bytes;
-      // the length check after the loop rejects them.
-      break;
-    }
-    if (!read) return ST_BAD_MESSAGE;
+    const BlockKind* kind =
+        std::ranges::find_if(kBlockKinds, [&](const BlockKind& k) { return body.at(k.marker); });
+    // Without a marker nothing is consumed, so every pass left would see the
+    // same bytes; the length check after the loop rejects them.
+    if (kind == std::end(kBlockKinds)) break;
+    body.expect_literal(kind->marker);
+    body.skip_line_feeds();
+    if (!kind->read(body, record, record.*kind->slot)) return ST_BAD_MESSAGE;
     if (StatusCode r = tester.add_block(record)) return r;
     record.reset();
   }
