@@ -25,7 +25,6 @@ constexpr char kUpDoubleLeft = '\xBE';     // ╛
 
 constexpr int kJunctions[] = {50, 60, 70};
 constexpr int kLastRow = Screen::kHeight - 1;
-constexpr int kLineWidth = Screen::kWidth - 1;  // printable bytes a log line holds
 
 int task_row(uint32_t index) { return 2 * static_cast<int>(index) + 4; }
 
@@ -46,19 +45,18 @@ Console::Console(std::unique_ptr<platform::TerminalScreen> terminal) {
 
 Console::~Console() = default;
 
+// The screen's log shows the very bytes that the plain log writes: the
+// printable ones that fit the line, and a line feed for each new line.
 void Console::print(const char* text) {
-  if (plain_log_) {
-    std::string bytes;
-    headless_log_.render(text, &bytes);
-    if (!bytes.empty()) platform::write_stdout(bytes.data(), bytes.size());
-  }
-  for (const char* p = text; *p != '\0'; ++p) {
-    // Read as a signed byte, only 0x20 to 0x7F are at least 32.
-    if (static_cast<signed char>(*p) >= 32 && log_column_ < kLineWidth) {
-      ++log_column_;
-      screen_.put(*p);
+  std::string bytes;
+  headless_log_.render(text, &bytes);
+  if (plain_log_ && !bytes.empty()) platform::write_stdout(bytes.data(), bytes.size());
+  for (char byte : bytes) {
+    if (byte == '\n') {
+      new_log_line();
+    } else {
+      screen_.put(byte);
     }
-    if (*p == '\n') new_log_line();
   }
   show();
 }
@@ -79,7 +77,6 @@ void Console::refresh() {
 void Console::new_log_line() {
   screen_.scroll(frame_bottom_ + 2, kLastRow, frame_bottom_ + 1, ' ');
   screen_.set_cursor(0, kLastRow);
-  log_column_ = 0;
 }
 
 void Console::draw_frame() {

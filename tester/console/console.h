@@ -65,10 +65,10 @@ class Console : public Display {
   Screen screen_;
   std::unique_ptr<ScreenView> view_;
   bool plain_log_ = false;  // the log goes to standard output
+  // Picks the log's bytes, for the screen and for the plain log alike.
   HeadlessLog headless_log_;
   uint32_t shown_tasks_ = 0;
   int frame_bottom_ = 0;
-  int log_column_ = 0;
 };
 
 #endif  // PROBATOR_TESTER_CONSOLE_CONSOLE_H_

@@ -1,6 +1,7 @@
 // The log as it is written when there is no screen (a service, a pipe, CI):
 // printable bytes only, at most 79 of them a line, a line feed ending a line.
-// Standard output then carries the log and nothing else.
+// Standard output then carries the log and nothing else. The console's screen
+// shows the same bytes.
 #ifndef PROBATOR_TESTER_CONSOLE_HEADLESS_LOG_H_
 #define PROBATOR_TESTER_CONSOLE_HEADLESS_LOG_H_
 
