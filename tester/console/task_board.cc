@@ -4,23 +4,18 @@
 
 void TaskBoard::set_task_name(int32_t number, const char* name) {
   int64_t index = static_cast<int64_t>(number) - 1;
-  auto entry = std::make_unique<TaskBoardEntry>();
-  entry->name = name != nullptr ? name : "";
-  entry->board = this;
-  if (TaskBoardEntry* old = find(index)) {
-    for (Node& node : entries_) {
-      if (node.entry.get() == old) node.entry = std::move(entry);
-    }
-  } else {
-    entries_.push_front(Node{index, std::move(entry)});
+  TaskBoardEntry* entry = find(index);
+  if (entry == nullptr) {
+    entry = &entries_.emplace_front(Node{index, {}}).entry;
     ++size_;
   }
+  *entry = TaskBoardEntry{.name = name != nullptr ? name : ""};
   notify();
 }
 
 TaskBoardEntry* TaskBoard::find(int64_t index) {
   for (Node& node : entries_) {
-    if (node.index == index) return node.entry.get();
+    if (node.index == index) return &node.entry;
   }
   return nullptr;
 }

@@ -5,18 +5,15 @@
 
 #include <cstdint>
 #include <forward_list>
-#include <memory>
 #include <string>
 
 class Display;
-class TaskBoard;
 
 struct TaskBoardEntry {
   uint32_t received = 0;
   uint32_t accepted = 0;
   uint32_t refused = 0;
   std::string name;
-  TaskBoard* board = nullptr;
 };
 
 class TaskBoard {
@@ -34,7 +31,8 @@ class TaskBoard {
   // task adds a row.
   void set_task_name(int32_t number, const char* name);
   // The entry of `index`, or null. (Indexes are wider than task numbers, so
-  // that task number INT32_MIN has an index too.)
+  // that task number INT32_MIN has an index too.) An entry stays where it is
+  // for the board's life.
   TaskBoardEntry* find(int64_t index);
   uint32_t size() const { return size_; }
 
@@ -45,7 +43,7 @@ class TaskBoard {
  private:
   struct Node {
     int64_t index;
-    std::unique_ptr<TaskBoardEntry> entry;
+    TaskBoardEntry entry;
   };
 
   void notify();
