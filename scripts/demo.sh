@@ -20,7 +20,7 @@ bin=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --bin) bin="$(cd "$2" && pwd)"; shift 2 ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "demo: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
