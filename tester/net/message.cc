@@ -7,10 +7,10 @@
 
 std::string format_message(const Message& message) {
   std::string out;
-  // Sized once: the first line and the empty line take 20 bytes besides the
-  // texts (22 more cover two version numbers of any size), each header 3
+  // Sized once: the first line and the empty line take 6 bytes besides the
+  // texts and the two version numbers (at most 11 bytes each), each header 3
   // besides its key and value.
-  size_t size = message.protocol.size() + message.command.size() + message.argument.size() + 20 +
+  size_t size = message.protocol.size() + message.command.size() + message.argument.size() + 6 +
                 22 + message.body.size();
   for (const auto& [key, value] : message.headers) size += key.size() + value.size() + 3;
   out.reserve(size);
