@@ -34,6 +34,7 @@ const char* status_text(StatusCode code) {
     case ST_FILE_READ:
     case ST_FILE_CLOSE:
     case ST_CHECKER_FAILED:
+    case ST_LAUNCHER_DIED:
     case ST_BAD_MESSAGE:
     case ST_FOLDER_LIST: break;  // no text of their own
   }

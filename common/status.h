@@ -36,6 +36,9 @@ enum StatusConstant : int32_t {
   // A task's checker could not judge an output (it failed, crashed or
   // overran); an error of the judging, not a verdict on the solution.
   ST_CHECKER_FAILED = 210,
+  // The launcher itself died of a signal, so how the program's run ended is
+  // not known; an error of the agent, not a verdict on the solution.
+  ST_LAUNCHER_DIED = 211,
   ST_BAD_MESSAGE = 301,
   ST_COMPILER_ERROR = 1000,
   ST_WRONG_ANSWER = 2000,

@@ -99,5 +99,5 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
     return ST_LAUNCHER_HUNG;
   }
   platform::ExitInfo exit = launcher.reap();
-  return exit.signaled ? -exit.value : status_for_exit(exit.value);
+  return exit.signaled ? ST_LAUNCHER_DIED : status_for_exit(exit.value);
 }

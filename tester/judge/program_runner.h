@@ -35,8 +35,7 @@ class ProgramRunner {
   // or with kProgramOwn the program's own exit code below 200; 204 when the
   // launcher cannot be started; 205 when the launcher itself overran the
   // time limit by 1000 ms or the agent is stopping, and was killed together
-  // with everything it started; minus the signal's number when the launcher
-  // died of a signal.
+  // with everything it started; 211 when the launcher died of a signal.
   StatusCode run_program(const std::string& program, const std::string& arguments,
                          const std::string& work_folder, uint32_t time_limit, uint32_t space_limit,
                          ExitCodes exit_codes = ExitCodes::kVerdict);

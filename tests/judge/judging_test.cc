@@ -11,11 +11,13 @@
 #include "tester/console/task_board.h"
 #include "tester/folders.h"
 #include "tester/judge/compiler.h"
+#include "tester/judge/program_runner.h"
 #include "tester/judge/task_records.h"
 #include "tester/judge/task_store.h"
 #include "tester/solution_record.h"
 #include "tester/tester.h"
 #include "tests/support/block_payload.h"
+#include "tests/support/child_process.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
 
@@ -273,6 +275,22 @@ TEST_F(JudgingTest, OutputLeftAsALinkIsNoOutput) {
   std::string source = "#!/bin/sh\nln -s '" + temp_.file("secret") + "' output.txt\n";
   EXPECT_EQ(submit(1, source), ST_OUTPUT_FORMAT + 1);
   EXPECT_EQ(temp_.read("secret"), "Do Not Touch  \n");
+}
+
+TEST_F(JudgingTest, LauncherThatDiesIsAnErrorNotAVerdict) {
+  sum_task(1);
+  // Stands in for the launcher: it dies of SIGHUP when asked to run the
+  // solution on a test, and hands the compiler's run to the real launcher.
+  temp_.write("bin/dying", "#!/bin/sh\n[ \"$2\" = '" + base64_encode(temp_.file("w/tsol.exe")) +
+                               "' ] && kill -HUP $$\nexec '" + built_program("spawnlet") +
+                               "' \"$@\"\n");
+  chmod(temp_.file("bin/dying").c_str(), 0755);
+  set_launcher_path_for_testing(temp_.file("bin/dying"));
+  StatusCode result = submit(1, kSum);
+  set_launcher_path_for_testing("");
+  // Signal 1 on test 1 must not add up to 0, "accepted".
+  EXPECT_EQ(result, ST_LAUNCHER_DIED + 1);
+  EXPECT_EQ(counts(1), "1/0/1");
 }
 
 TEST(CompilerTest, OptionMarkers) {

@@ -123,7 +123,7 @@ TEST_F(ProgramRunnerTest, MapsTheLaunchersExitStatusBack) {
     StatusCode code;
   } rows[] = {
       {"exit 0", 0},   {"exit 204", 204}, {"exit 206", 206}, {"exit 230", 3000}, {"exit 240", 4000},
-      {"exit 17", 17}, {"exit 205", 205}, {"exit 255", 255}, {"signal 9", -9},   {"signal 15", -15},
+      {"exit 17", 17}, {"exit 205", 205}, {"exit 255", 255}, {"signal 1", 211},  {"signal 9", 211},
   };
   for (const Row& row : rows) {
     setenv("PROBATOR_STAND_IN", row.stand_in, 1);
