@@ -8,14 +8,13 @@
 namespace {
 
 // Byte classes of outputs: the white space is line feed, carriage return,
-// space and tab; a zero byte ends the text.
-enum ByteClass : unsigned char { kWord, kBlank, kLineBreak, kZero };
+// space and tab; every other byte, a zero byte included, belongs to a word.
+enum ByteClass : unsigned char { kWord, kBlank, kLineBreak };
 
 constexpr std::array<unsigned char, 256> make_class_table() {
   std::array<unsigned char, 256> table{};
   table[' '] = table['\t'] = kBlank;
   table['\n'] = table['\r'] = kLineBreak;
-  table[0] = kZero;
   return table;
 }
 constexpr std::array<unsigned char, 256> kClass = make_class_table();
@@ -28,8 +27,6 @@ constexpr std::array<unsigned char, 256> make_lower_table() {
   return table;
 }
 constexpr std::array<unsigned char, 256> kLower = make_lower_table();
-
-bool is_space(unsigned char c) { return kClass[c] == kBlank || kClass[c] == kLineBreak; }
 
 StatusCode read_code(platform::ReadResult result) {
   switch (result) {
@@ -67,25 +64,24 @@ std::string OutputChecker::normalize(const std::string& text) {
 }
 
 void OutputChecker::normalize(const std::string& text, std::string* result) {
-  const auto* in = reinterpret_cast<const unsigned char*>(text.c_str());
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
   size_t end = text.size();
   while (end > 0 && kClass[in[end - 1]] != kWord) --end;
   size_t i = 0;
-  while (i < end && is_space(in[i])) ++i;
+  while (i < end && kClass[in[i]] != kWord) ++i;
 
   // A lone line feed becomes two characters: the result can be twice as long.
   result->resize(2 * (end - i));
   char* out = result->data();
-  // A zero byte ends the text, unless it stands inside a run of white space.
-  // The byte at `end` is white space or zero (the terminator at the latest),
-  // so a word needs no other bound.
-  while (i < end && in[i] != 0) {
+  // The byte before `end` belongs to a word, so a run of white space needs no
+  // bound; a word does, since the text may end inside it.
+  while (i < end) {
     if (kClass[in[i]] != kWord) {
       bool line_break = false;
       do {
         line_break = line_break || kClass[in[i]] == kLineBreak;
         ++i;
-      } while (i < end && kClass[in[i]] != kWord);
+      } while (kClass[in[i]] != kWord);
       if (line_break) {
         *out++ = '\r';
         *out++ = '\n';
@@ -93,7 +89,7 @@ void OutputChecker::normalize(const std::string& text, std::string* result) {
         *out++ = ' ';
       }
     }
-    for (unsigned char c; kClass[c = in[i]] == kWord; ++i) *out++ = static_cast<char>(kLower[c]);
+    for (; i < end && kClass[in[i]] == kWord; ++i) *out++ = static_cast<char>(kLower[in[i]]);
   }
   result->resize(static_cast<size_t>(out - result->data()));
 }

@@ -18,6 +18,8 @@ class OutputChecker : public ProgramRunner {
   // Rewrites the file in its normal form: no leading or trailing white space,
   // words on a line separated by one space, every line break CR LF (a run of
   // white space that holds a line break becomes one), letters in lower case.
+  // White space is space, tab, CR and LF; every other byte, a zero byte
+  // included, is part of a word and is kept.
   // Returns 0, 200 (cannot open or create), 201 (short write), 208 (short
   // read) or 209 (failed close). A link is never followed.
   StatusCode normalize_file(const std::string& path);

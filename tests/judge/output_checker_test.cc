@@ -29,9 +29,9 @@ TEST(OutputCheckerTest, NormalForm) {
       {"a \t \n b"s, "a\r\nb"s, "a run with a line break is a line break"},
       {"a\rb"s, "a\r\nb"s, "a lone carriage return is a line break"},
       {"  lead\ttrail \n\n\t"s, "lead trail"s, "leading and trailing white space"},
-      {"abc\0def"s, "abc"s, "a zero byte ends the text"},
-      {"abc \0 def"s, "abc def"s, "unless it stands inside a run of white space"},
-      {"x\0\0\n"s, "x"s, "trailing zero bytes are trimmed"},
+      {"abc\0def"s, "abc\0def"s, "a zero byte is a byte of a word"},
+      {"abc \0 def"s, "abc \0 def"s, "a zero byte is not white space"},
+      {"\0\0x\0\0\n"s, "\0\0x\0\0"s, "leading and trailing zero bytes stay"},
       {"\xC4\xD6 ABC\x80"s, "\xC4\xD6 abc\x80"s, "only A to Z change"},
       {"\n\n\n\n"s, ""s, "line feeds only"},
       {"a\nb\nc\nd"s, "a\r\nb\r\nc\r\nd"s, "twice as long at most"},
@@ -46,20 +46,20 @@ TEST(OutputCheckerTest, NormalForm) {
 std::string plain_normal_form(const std::string& text) {
   auto space = [](char c) { return c == '\n' || c == '\r' || c == ' ' || c == '\t'; };
   size_t end = text.size();
-  while (end > 0 && (space(text[end - 1]) || text[end - 1] == '\0')) --end;
+  while (end > 0 && space(text[end - 1])) --end;
   size_t i = 0;
   while (i < end && space(text[i])) ++i;
   std::string out;
-  while (i < end && text[i] != '\0') {
+  while (i < end) {
     if (space(text[i])) {
       bool line_break = false;
-      while (i < end && (space(text[i]) || text[i] == '\0')) {
+      while (i < end && space(text[i])) {
         if (text[i] == '\n' || text[i] == '\r') line_break = true;
         ++i;
       }
       out += line_break ? "\r\n" : " ";
     }
-    while (i < end && text[i] != '\0' && !space(text[i])) {
+    while (i < end && !space(text[i])) {
       char c = text[i++];
       out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
@@ -113,6 +113,8 @@ TEST_F(OutputCheckerFileTest, WhatCountsAsTheSameOutput) {
   EXPECT_EQ(same("1 2", "1\n2"), ST_WRONG_ANSWER) << "a space is not a line break";
   EXPECT_EQ(same("12", "1 2"), ST_WRONG_ANSWER);
   EXPECT_EQ(same("1 3", "1 2"), ST_WRONG_ANSWER) << "same size, other bytes";
+  EXPECT_EQ(same("Hello world!\0garbage"s, "Hello world!"), ST_WRONG_ANSWER)
+      << "a zero byte does not end an output";
 }
 
 TEST_F(OutputCheckerFileTest, FileFailures) {
