@@ -121,6 +121,22 @@ StatusCode Folders::remove_folder(const std::string& path) {
   return file_system_->remove_folder(path) ? ST_NO_ERROR : ST_FOLDER_REMOVE;
 }
 
+// The entry is reached by name inside its open folder, as when a folder is
+// emptied: a link is removed as a file, and a folder is opened without
+// following a link swapped in meanwhile.
+StatusCode Folders::remove_entry(const std::string& folder, const std::string& name) {
+  std::unique_ptr<platform::Folder> parent = file_system_->open_folder(folder);
+  if (!parent) return ST_FOLDER_LIST;
+  parent->make_accessible(name);
+  if (parent->remove_file(name)) return ST_NO_ERROR;
+  std::unique_ptr<platform::Folder> inner = parent->open_subfolder(name);
+  if (!inner) return ST_NO_ERROR;  // nothing there, or what a later step reports
+  StatusCode result = empty_folder(*inner);
+  inner.reset();
+  if (!parent->remove_subfolder(name) && result == ST_NO_ERROR) result = ST_FOLDER_REMOVE;
+  return result;
+}
+
 StatusCode Folders::create_path(const std::string& path) {
   // Creating a level that exists fails; only the last level's result counts.
   StatusCode result = ST_NO_ERROR;

@@ -38,6 +38,12 @@ class Folders : public Configurable {
   // Empties the folder, then removes it: 0 or the first failure, 108 when the
   // folder itself cannot be removed.
   StatusCode remove_folder(const std::string& path);
+  // Removes whatever stands at `name` in `folder`: a file, a link (never
+  // followed) or a folder with everything in it. Returns 0 when it is gone or
+  // was never there, 10000 when `folder` cannot be opened, and the first
+  // failure of emptying and removing a folder (108, 109, 10000). An entry
+  // that can neither be removed nor opened as a folder is left standing.
+  StatusCode remove_entry(const std::string& folder, const std::string& name);
   // Creates every level of the path, one at each "/". The last creation
   // decides: 0, or 110. Text after the last "/" is never created.
   StatusCode create_path(const std::string& path);

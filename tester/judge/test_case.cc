@@ -34,7 +34,8 @@ StatusCode TestCase::run(const std::string& executable, const Task& task, Output
   const std::string program = work + "tsol.exe";
   const std::string input = work + "input.txt";
   const std::string output = work + "output.txt";
-  const std::string tested = work + "toutput.txt";
+  const char tested_name[] = "toutput.txt";
+  const std::string tested = work + tested_name;
 
   if (StatusCode r = folders_->reset_folder(work)) return r;
   if (StatusCode r = folders_->copy_file(program, executable)) return r;
@@ -44,6 +45,9 @@ StatusCode TestCase::run(const std::string& executable, const Task& task, Output
     return r;
   }
   if (!folders_->file_exists(output, platform::Links::kNoFollow)) return ST_OUTPUT_FORMAT;
+  // The move never replaces: whatever the solution left under the tested
+  // output's name goes first.
+  if (StatusCode r = folders_->remove_entry(work, tested_name)) return r;
   if (StatusCode r = folders_->move_file(tested, output)) return r;
   if (StatusCode r = folders_->copy_file(input, *input_)) return r;
   if (StatusCode r = produce_expected_output(task)) return r;

@@ -277,6 +277,26 @@ TEST_F(JudgingTest, OutputLeftAsALinkIsNoOutput) {
   EXPECT_EQ(temp_.read("secret"), "Do Not Touch  \n");
 }
 
+TEST_F(JudgingTest, WhatIsLeftUnderTheTestedOutputsNameIsReplaced) {
+  sum_task(1);
+  temp_.write("elsewhere/keep", "x");
+  const std::string answer = "read a b < input.txt\necho $((a + b)) > output.txt\n";
+  struct Row {
+    std::string leaves;
+    StatusCode verdict;
+  } rows[] = {
+      {"echo 0 > toutput.txt\n" + answer, ST_NO_ERROR},
+      {"ln -s '" + temp_.file("elsewhere") + "' toutput.txt\n" + answer, ST_NO_ERROR},
+      {"mkdir -p toutput.txt/sub\n: > toutput.txt/sub/f\nchmod 0 toutput.txt/sub toutput.txt\n"
+       "echo 0 > output.txt\n",
+       2001},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(submit(1, "#!/bin/sh\n" + row.leaves), row.verdict) << row.leaves;
+  }
+  EXPECT_EQ(temp_.read("elsewhere/keep"), "x");
+}
+
 TEST_F(JudgingTest, LauncherThatDiesIsAnErrorNotAVerdict) {
   sum_task(1);
   // Stands in for the launcher: it dies of SIGHUP when asked to run the
