@@ -16,6 +16,9 @@
 // back to the launcher is killed last.
 #include "launcher/spawnlet.h"
 
+#include <signal.h>
+#include <string.h>
+
 #include <cstdint>
 #include <optional>
 
@@ -23,6 +26,7 @@
 #include "common/status.h"
 #include "launcher/command_tail.h"
 #include "launcher/shell_words.h"
+#include "platform/box.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 
@@ -32,13 +36,45 @@ namespace {
 // launcher's own statuses begin.
 constexpr int kFirstOwnStatus = 200;
 
+constexpr uint64_t kMiB = 1 << 20;
+// The box's defaults, for a launcher started without the agent's settings.
+constexpr uint32_t kDefaultProcesses = 256;
+constexpr uint32_t kDefaultWriteLimitMiB = 1024;
+constexpr uint32_t kNobody = 65534;
+
 struct RunOptions {
   std::string program;
   std::string arguments;
   std::optional<std::string> work_folder;
   uint32_t time_limit = 0;
   bool program_exit_code = false;
+  bool boxed = true;
+  platform::BoxSettings box;
+  std::optional<std::string> report_file;
 };
+
+std::vector<std::string> lines_of(const std::optional<std::string>& text) {
+  std::vector<std::string> lines;
+  if (!text) return lines;
+  size_t start = 0;
+  for (;;) {
+    size_t end = text->find('\n', start);
+    std::string line = text->substr(start, end == std::string::npos ? end : end - start);
+    if (!line.empty()) lines.push_back(line);
+    if (end == std::string::npos) return lines;
+    start = end + 1;
+  }
+}
+
+// "-?usr" is "UID:GID" in decimal.
+void read_user(const std::optional<std::string>& text, platform::BoxSettings* box) {
+  box->uid = kNobody;
+  box->gid = kNobody;
+  if (!text) return;
+  size_t colon = text->find(':');
+  box->uid = tail_number(text->substr(0, colon));
+  if (colon != std::string::npos) box->gid = tail_number(text->substr(colon + 1));
+}
 
 RunOptions read_options(const CommandTail& tail) {
   RunOptions options;
@@ -46,11 +82,40 @@ RunOptions read_options(const CommandTail& tail) {
   options.arguments = tail.option("-?cmd").value_or("");
   options.work_folder = tail.option("-?wkf");
   options.time_limit = tail.number("-?tmr");
-  // The space limit is read like the time limit, and no limit is applied.
-  [[maybe_unused]] uint32_t space_limit = tail.number("-?spc");
   options.program_exit_code = tail.number("-?xit") == 1;
+  options.report_file = tail.option("-?rep");
+
+  // The box is on unless "-?box" says 0.
+  options.boxed = tail.option("-?box").value_or("1") != "0";
+  platform::BoxSettings& box = options.box;
+  box.writable_folder = tail.option("-?rwf").value_or(options.work_folder.value_or(""));
+  for (const char* const* folder = platform::kBoxSystemFolders; *folder != nullptr; ++folder) {
+    box.readable.push_back(*folder);
+  }
+  for (std::string& path : lines_of(tail.option("-?rdo"))) box.readable.push_back(path);
+  box.hidden = lines_of(tail.option("-?hid"));
+  read_user(tail.option("-?usr"), &box);
+  // The space limit is in MiB; 0 is none.
+  box.memory_limit = uint64_t{tail.number("-?spc")} * kMiB;
+  box.max_processes = tail.option("-?prc") ? tail.number("-?prc") : kDefaultProcesses;
+  box.write_limit =
+      uint64_t{tail.option("-?wrl") ? tail.number("-?wrl") : kDefaultWriteLimitMiB} * kMiB;
+  // CPU time stands behind the time limit with a margin: a program the
+  // clock did not stop still ends.
+  box.cpu_seconds = options.time_limit / 1000 + 2;
   return options;
 }
+
+// What the run's report file says: one "key=value" line each.
+struct Report {
+  std::string text;
+  void add(const char* key, const std::string& value) {
+    text += key;
+    text += '=';
+    text += value;
+    text += '\n';
+  }
+};
 
 int status_of(StatusCode code) { return exit_status_for(code); }
 
@@ -64,7 +129,43 @@ int status_of(const platform::ExitInfo& exit, bool program_exit_code) {
   return status_of(clean ? ST_NO_ERROR : ST_RUN_TIME_ERROR);
 }
 
-int run(const RunOptions& options) {
+// The run in a box. A box that cannot be built, a folder that cannot be
+// entered and a failed exec are all 204; the report tells them apart.
+int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, Report* report) {
+  platform::BoxSettings box = options.box;
+  if (box.writable_folder.empty()) box.writable_folder = platform::current_folder();
+  platform::SpawnRequest inside = request;
+  // Inside the box the program and its folder are found by their full paths.
+  if (inside.path[0] != '/') inside.path = platform::current_folder() + inside.path;
+  if (!inside.work_folder.empty() && inside.work_folder[0] != '/') {
+    inside.work_folder = platform::current_folder() + inside.work_folder;
+  }
+  if (box.writable_folder[0] != '/')
+    box.writable_folder = platform::current_folder() + box.writable_folder;
+  platform::BoxedRun boxed;
+  platform::BoxStep step = platform::BoxStep::kNone;
+  int error = 0;
+  if (boxed.start(inside, box, &step, &error) != platform::SpawnResult::kStarted) {
+    report->add("failed", std::string(platform::box_step_name(step)) + ": " + strerror(error));
+    return status_of(ST_PROCESS_CREATE);
+  }
+  platform::WaitResult waited = boxed.wait_for(options.time_limit);
+  if (waited != platform::WaitResult::kEnded) {
+    boxed.kill();
+    boxed.finish();
+    report->add("ended", waited == platform::WaitResult::kTimedOut ? "time limit" : "box died");
+    return status_of(waited == platform::WaitResult::kTimedOut ? ST_TIME_OUT : ST_RUN_TIME_ERROR);
+  }
+  platform::BoxOutcome outcome = boxed.finish();
+  report->add(outcome.exit.signaled ? "signal" : "exit", std::to_string(outcome.exit.value));
+  report->add("cpu_ms", std::to_string(outcome.cpu_ms));
+  report->add("peak_kib", std::to_string(outcome.peak_kib));
+  // The CPU limit is the time limit's second line: reaching it is a time out.
+  if (outcome.exit.signaled && outcome.exit.value == SIGXCPU) return status_of(ST_TIME_OUT);
+  return status_of(outcome.exit, options.program_exit_code);
+}
+
+int run(const RunOptions& options, Report* report) {
   if (!platform::is_program_file(options.program)) return status_of(ST_NOT_EXECUTABLE);
   // A folder option that decodes to nothing names no folder that can be
   // entered; only an absent option means "stay here".
@@ -77,6 +178,7 @@ int run(const RunOptions& options) {
     request.argv.push_back(std::move(word));
   }
   request.work_folder = options.work_folder.value_or("");
+  if (options.boxed) return run_boxed(options, request, report);
   request.detach = platform::Detach::kNewSession;
   request.die_with_parent = true;
   // No file the program writes may fill the disk, nor grow beyond what the
@@ -106,7 +208,12 @@ int run(const RunOptions& options) {
 int spawnlet_main(const std::vector<std::string>& arguments) {
   RunOptions options = read_options(CommandTail(arguments));
   platform::become_subreaper();
-  int status = run(options);
+  Report report;
+  report.add("box", options.boxed ? "on" : "off");
+  int status = run(options, &report);
   platform::kill_remaining_children();
+  report.add("status", std::to_string(status));
+  if (options.report_file)
+    platform::posix_file_system().write_file(*options.report_file, report.text);
   return status;
 }

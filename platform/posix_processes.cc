@@ -210,6 +210,8 @@ void kill_with_group(pid_t pid) {
   ::kill(pid, SIGKILL);
 }
 
+}  // namespace
+
 // While SIGCHLD is ignored, or handled with SA_NOCLDWAIT, the kernel reaps
 // children as they end: their ending could not be read, and their numbers
 // could be reused while still held. Both survive exec, so a caller started
@@ -224,7 +226,20 @@ void keep_children_waitable() {
   ::sigaction(SIGCHLD, &action, nullptr);
 }
 
-}  // namespace
+bool wait_readable(int fd, uint64_t timeout_ms) {
+  constexpr uint64_t kLongest = uint64_t{1} << 42;
+  int64_t deadline =
+      monotonic_ns() + static_cast<int64_t>(std::min(timeout_ms, kLongest)) * 1000000;
+  for (;;) {
+    pollfd watched = {fd, POLLIN, 0};
+    int64_t left = std::max<int64_t>(deadline - monotonic_ns(), 0);
+    timespec timeout{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+    int n = ::ppoll(&watched, 1, &timeout, nullptr);
+    if (n > 0) return true;
+    if (n < 0 && errno != EINTR) return true;  // the read that follows tells
+    if (n == 0 && left == 0) return false;
+  }
+}
 
 Process::~Process() {
   if (started()) {
@@ -399,6 +414,13 @@ bool is_executable_file(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
          ::faccessat(AT_FDCWD, path.c_str(), X_OK, AT_EACCESS) == 0;
+}
+
+std::string current_folder() {
+  char buffer[PATH_MAX];
+  if (::getcwd(buffer, sizeof buffer) == nullptr) return "";
+  std::string folder = buffer;
+  return folder.back() == '/' ? folder : folder + "/";
 }
 
 std::string running_program_folder() {

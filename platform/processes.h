@@ -123,6 +123,14 @@ bool is_program_file(const std::string& path);
 // Whether `path` names a regular file that the caller may execute.
 bool is_executable_file(const std::string& path);
 
+// The number of the user or group `name` (a name, or a number as text);
+// false when there is none.
+bool find_user_id(const std::string& name, uint32_t* uid);
+bool find_group_id(const std::string& name, uint32_t* gid);
+
+// The caller's current folder, ending with "/"; empty when unknown.
+std::string current_folder();
+
 // The folder of the running program, ending with "/"; empty when unknown.
 std::string running_program_folder();
 

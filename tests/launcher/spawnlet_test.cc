@@ -33,12 +33,14 @@ Arguments helper_run(const std::string& text, const std::string& time_limit = "5
 
 class SpawnletTest : public LaunchTest {
  protected:
-  // Runs spawnlet in the test's folder, started by the command `starter`;
-  // returns its exit status (-1 for a signal) and how long it took.
+  // Runs spawnlet in the test's folder, started by the command `starter`,
+  // without the box (whose own tests follow); returns its exit status (-1
+  // for a signal) and how long it took.
   std::pair<int, int64_t> run(const Arguments& arguments, const Arguments& starter = {}) {
     auto start = std::chrono::steady_clock::now();
-    ChildProcess spawnlet(starter + Arguments{built_program("spawnlet")} + arguments,
-                          folder_.path());
+    ChildProcess spawnlet(
+        starter + Arguments{built_program("spawnlet")} + arguments + encoded({"-?box", "0"}),
+        folder_.path());
     EXPECT_TRUE(spawnlet.wait(60000));
     EXPECT_EQ(spawnlet.output(), "");  // it prints nothing, ever
     auto elapsed = std::chrono::steady_clock::now() - start;

@@ -12,6 +12,10 @@ namespace fs = std::filesystem;
 TempFolder::TempFolder() {
   std::string pattern = (fs::temp_directory_path() / "pb-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  // Boxed programs run as another user when the tests run as root; the
+  // programs and scripts of a test lie in its folder.
+  fs::permissions(pattern, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
   path_ = pattern + "/";
 }
 
