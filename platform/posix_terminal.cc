@@ -14,13 +14,17 @@ bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
 
 bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
-void write_stdout(const char* bytes, size_t count) {
+bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+namespace {
+
+void write_stream(int fd, const char* bytes, size_t count) {
   while (count > 0) {
-    ssize_t n = retry_on_eintr([&] { return ::write(STDOUT_FILENO, bytes, count); });
+    ssize_t n = retry_on_eintr([&] { return ::write(fd, bytes, count); });
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // Whoever opened standard output left it non-blocking: wait for the
       // reader to make room, as a blocking write would, and drop nothing.
-      pollfd fds[1] = {{STDOUT_FILENO, POLLOUT, 0}};
+      pollfd fds[1] = {{fd, POLLOUT, 0}};
       if (retry_on_eintr([&] { return ::poll(fds, 1, -1); }) < 0) return;
       continue;
     }
@@ -29,6 +33,12 @@ void write_stdout(const char* bytes, size_t count) {
     count -= static_cast<size_t>(n);
   }
 }
+
+}  // namespace
+
+void write_stdout(const char* bytes, size_t count) { write_stream(STDOUT_FILENO, bytes, count); }
+
+void write_stderr(const char* bytes, size_t count) { write_stream(STDERR_FILENO, bytes, count); }
 
 void wait_for_key() {
   termios saved{};

@@ -5,6 +5,7 @@
 
 #include "platform/signals.h"
 #include "tester/console/console.h"
+#include "tester/diagnostics.h"
 #include "tester/probator.h"
 #include "tester/tester.h"
 
@@ -40,7 +41,13 @@ int main(int argc, char** argv) {
     config_file = argv[1];
   }
   platform::install_stop_handlers();
-  Console console;
-  Tester tester(&console);
-  return run_tester(tester, console, config_file);
+  int status = 0;
+  {
+    Console console;
+    Tester tester(&console);
+    status = run_tester(tester, console, config_file);
+  }
+  // The screen has been given back: what the operator must read can follow.
+  flush_diagnostics();
+  return status;
 }

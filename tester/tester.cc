@@ -12,6 +12,7 @@
 #include "tester/net/protocol_error.h"
 #include "tester/net/session.h"
 #include "tester/net/session_handlers.h"
+#include "tester/sandbox.h"
 
 Tester::Tester(Display* console, platform::FileSystem* file_system) : console_(console) {
   folders_ = std::make_unique<Folders>(console_, file_system);
@@ -29,6 +30,7 @@ Tester::Tester(Display* console, platform::FileSystem* file_system) : console_(c
       "TORVANE", 1, 0);
   connection_ = std::make_unique<Connection>();
   session_ = std::make_unique<Session>(*connection_, *handlers_);
+  sandbox_ = std::make_unique<Sandbox>(folders_.get(), console_);
 }
 
 Tester::~Tester() {
@@ -36,6 +38,7 @@ Tester::~Tester() {
   handlers_.reset();
   connection_.reset();
   session_.reset();
+  sandbox_.reset();
   compilers_.reset();
   store_.reset();
   board_.reset();
@@ -51,6 +54,7 @@ StatusCode Tester::init(const std::string& file_name) {
     case platform::ReadResult::kOk: break;
   }
   ConfigText text(std::move(bytes));
+  sandbox_->set_config_file(file_name);
   return load_components(text);
 }
 
@@ -70,6 +74,8 @@ StatusCode Tester::load_components(ConfigText& text) {
 
   console_->print("\n\nInitialization tester subsystem...");
   if (StatusCode r = store_->load_once(text)) return r;
+  // The box around every program the agent runs, checked before any runs.
+  if (StatusCode r = sandbox_->load_once(text)) return r;
 
   console_->print("\n\nInitialization program complite.");
   return ST_NO_ERROR;

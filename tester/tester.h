@@ -24,6 +24,8 @@ class Session;
 class TaskBoard;
 class TaskStore;
 
+class Sandbox;
+
 class Tester : public Configurable, public TesterOperations {
  public:
   // Makes the components in their order and has the console draw the empty
@@ -82,6 +84,7 @@ class Tester : public Configurable, public TesterOperations {
   std::unique_ptr<HandlerSet> handlers_;
   std::unique_ptr<Connection> connection_;
   std::unique_ptr<Session> session_;
+  std::unique_ptr<Sandbox> sandbox_;
   std::optional<std::string> hostname_;
   uint32_t port_ = 0;
 };

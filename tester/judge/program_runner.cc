@@ -24,6 +24,17 @@ std::string& launcher_override() {
   return path;
 }
 
+std::optional<BoxOptions>& box_options() {
+  static std::optional<BoxOptions> options;
+  return options;
+}
+
+std::string joined_lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
 // The base64 text of a zero-terminated text: bytes after a zero byte are not
 // part of it.
 std::string encode_argument(const std::string& text) {
@@ -61,6 +72,21 @@ std::vector<std::string> launcher_arguments(const std::string& program,
     argv.push_back("-?xit");
     argv.push_back(encode_argument("1"));
   }
+  if (const std::optional<BoxOptions>& box = box_options()) {
+    auto add = [&argv](const char* name, const std::string& value) {
+      argv.push_back(name);
+      argv.push_back(encode_argument(value));
+    };
+    add("-?box", box->enabled ? "1" : "0");
+    if (box->enabled) {
+      add("-?rwf", box->writable);
+      add("-?rdo", joined_lines(box->readable));
+      add("-?hid", joined_lines(box->hidden));
+      add("-?usr", std::to_string(box->uid) + ":" + std::to_string(box->gid));
+      add("-?prc", std::to_string(box->max_processes));
+      add("-?wrl", std::to_string(box->write_limit_mib));
+    }
+  }
   return argv;
 }
 
@@ -68,9 +94,12 @@ std::vector<std::string> launcher_arguments(const std::string& program,
 
 void set_launcher_path_for_testing(const std::string& path) { launcher_override() = path; }
 
+void set_box_options(const std::optional<BoxOptions>& options) { box_options() = options; }
+
 StatusCode ProgramRunner::run_program(const std::string& program, const std::string& arguments,
                                       const std::string& work_folder, uint32_t time_limit,
-                                      uint32_t space_limit, ExitCodes exit_codes) {
+                                      uint32_t space_limit, ExitCodes exit_codes,
+                                      const std::string& report_file) {
   // A stopping agent starts nothing more.
   if (platform::stop_requested()) return ST_LAUNCHER_HUNG;
 
@@ -81,6 +110,10 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
   for (std::string& argument :
        launcher_arguments(program, arguments, work_folder, time_limit, space_limit, exit_codes)) {
     request.argv.push_back(std::move(argument));
+  }
+  if (!report_file.empty()) {
+    request.argv.push_back("-?rep");
+    request.argv.push_back(encode_argument(report_file));
   }
   request.detach = platform::Detach::kNewGroup;
   request.die_with_parent = true;

@@ -5,7 +5,9 @@
 #define PROBATOR_TESTER_JUDGE_PROGRAM_RUNNER_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/status.h"
 
@@ -21,6 +23,28 @@ enum class ExitCodes {
   kProgramOwn,
 };
 
+// How the launcher boxes every program the agent runs (see README, "What a
+// program may and may not do").
+struct BoxOptions {
+  bool enabled = true;
+  // The folder programs may write: the work folder.
+  std::string writable;
+  // Read-only besides the launcher's system folders.
+  std::vector<std::string> readable;
+  // Covered where they fall inside the view.
+  std::vector<std::string> hidden;
+  // Who programs run as when the agent is root.
+  uint32_t uid = 65534;
+  uint32_t gid = 65534;
+  uint32_t max_processes = 256;
+  // MiB a run may write in all; 0: no limit.
+  uint32_t write_limit_mib = 1024;
+};
+
+// The box of every later run. Until it is set, the launcher's own defaults
+// hold (a box around the working folder).
+void set_box_options(const std::optional<BoxOptions>& options);
+
 // Base of everything that runs programs: compilers, test cases, the output
 // checker.
 class ProgramRunner {
@@ -30,15 +54,16 @@ class ProgramRunner {
   // Runs `program` with the argument text `arguments` (split into words as a
   // POSIX shell would, without expansions) in `work_folder` (the agent's own
   // folder when empty), for at most `time_limit` ms. `space_limit` is passed
-  // on and not applied. Returns the launcher's code: 0, 204 (not started),
-  // 206 (not an executable), 3000 (time out), 4000 (non-zero exit or crash),
-  // or with kProgramOwn the program's own exit code below 200; 204 when the
-  // launcher cannot be started; 205 when the launcher itself overran the
-  // time limit by 1000 ms or the agent is stopping, and was killed together
-  // with everything it started; 211 when the launcher died of a signal.
+  // on as the memory limit in MiB (0: none). With `report_file`, the
+  // launcher writes there how the run went ("key=value" lines). Returns the launcher's code: 0, 204
+  // (not started), 206 (not an executable), 3000 (time out), 4000 (non-zero exit or crash), or with
+  // kProgramOwn the program's own exit code below 200; 204 when the launcher cannot be started; 205
+  // when the launcher itself overran the time limit by 1000 ms or the agent is stopping, and was
+  // killed together with everything it started; 211 when the launcher died of a signal.
   StatusCode run_program(const std::string& program, const std::string& arguments,
                          const std::string& work_folder, uint32_t time_limit, uint32_t space_limit,
-                         ExitCodes exit_codes = ExitCodes::kVerdict);
+                         ExitCodes exit_codes = ExitCodes::kVerdict,
+                         const std::string& report_file = "");
 
  protected:
   Folders* folders_;

@@ -27,9 +27,19 @@ std::string own_children() {
   return read_file("/proc/self/task/" + std::to_string(gettid()) + "/children");
 }
 
+// The helper notes its runs in the test's folder: these runs are not boxed
+// (the box has tests of its own).
 class ProgramRunnerTest : public LaunchTest {
  protected:
-  ~ProgramRunnerTest() override { set_launcher_path_for_testing(""); }
+  ProgramRunnerTest() {
+    BoxOptions off;
+    off.enabled = false;
+    set_box_options(off);
+  }
+  ~ProgramRunnerTest() override {
+    set_launcher_path_for_testing("");
+    set_box_options(std::nullopt);
+  }
 
   StatusCode run(const std::string& text, uint32_t time_limit = 10000,
                  ExitCodes exit_codes = ExitCodes::kVerdict) {
@@ -104,6 +114,7 @@ TEST_F(ProgramRunnerTest, PassesPathArgumentsAndFolderUnchanged) {
 
 TEST_F(ProgramRunnerTest, BuildsTheLaunchersCommandLine) {
   set_launcher_path_for_testing(helper_);
+  set_box_options(std::nullopt);
   record();
   ASSERT_EQ(runner_.run_program("/bin/prog", "-n 5", "", 4294967295u, 0), 0);
   EXPECT_EQ(recorded().argv,
@@ -114,6 +125,29 @@ TEST_F(ProgramRunnerTest, BuildsTheLaunchersCommandLine) {
   EXPECT_EQ(recorded().argv, (std::vector<std::string>{helper_, "-?src", "cA==", "-?cmd", "",
                                                        "-?wkf", base64_encode("/w/"), "-?tmr",
                                                        "MQ==", "-?spc", "Mg==", "-?xit", "MQ=="}));
+
+  // The box's settings follow, one value per option, lists one per line.
+  BoxOptions box;
+  box.writable = "/w/";
+  box.readable = {"/opt/a", "/opt/b"};
+  box.hidden = {"/t/"};
+  box.uid = 7;
+  box.gid = 8;
+  set_box_options(box);
+  ASSERT_EQ(runner_.run_program("p", "", "/w/", 1, 2, ExitCodes::kVerdict, "/r"), 0);
+  std::vector<std::string> argv = recorded().argv;
+  std::vector<std::string> tail(argv.begin() + 11, argv.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"-?box", "MQ==", "-?rwf", base64_encode("/w/"), "-?rdo",
+                                            base64_encode("/opt/a\n/opt/b\n"), "-?hid",
+                                            base64_encode("/t/\n"), "-?usr", base64_encode("7:8"),
+                                            "-?prc", base64_encode("256"), "-?wrl",
+                                            base64_encode("1024"), "-?rep", base64_encode("/r")}));
+  box.enabled = false;
+  set_box_options(box);
+  ASSERT_EQ(runner_.run_program("p", "", "/w/", 1, 2), 0);
+  argv = recorded().argv;
+  EXPECT_EQ(std::vector<std::string>(argv.begin() + 11, argv.end()),
+            (std::vector<std::string>{"-?box", "MA=="}));
 }
 
 TEST_F(ProgramRunnerTest, MapsTheLaunchersExitStatusBack) {
