@@ -56,7 +56,8 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Opens the folder at `path` for listing; null when it cannot be opened.
+  // Opens the folder at `path` for listing; null when it cannot be opened or
+  // its last component is a link.
   virtual std::unique_ptr<Folder> open_folder(const std::string& path) = 0;
   virtual bool make_folder(const std::string& path) = 0;
   virtual bool remove_folder(const std::string& path) = 0;

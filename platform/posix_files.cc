@@ -130,9 +130,13 @@ class PosixFolder : public Folder {
 
 class PosixFileSystem : public FileSystem {
  public:
+  // A link at the last component is not followed. A trailing "/" would make
+  // the kernel follow it all the same, so the path is opened without one.
   std::unique_ptr<Folder> open_folder(const std::string& path) override {
-    return PosixFolder::wrap(
-        retry_on_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    size_t end = path.find_last_not_of('/');
+    std::string bare = end == std::string::npos ? path.substr(0, 1) : path.substr(0, end + 1);
+    return PosixFolder::wrap(retry_on_eintr(
+        [&] { return ::open(bare.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }));
   }
 
   bool make_folder(const std::string& path) override { return ::mkdir(path.c_str(), 0777) == 0; }

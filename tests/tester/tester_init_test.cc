@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <string>
 
@@ -112,6 +113,18 @@ TEST_F(TesterInitTest, FolderThatCannotBePreparedEndsStartUp) {
   EXPECT_EQ(init("[SOCKET]\r\nhostname=h\r\nport=1\r\n\r\n" + folders_section()), ST_FOLDER_CREATE);
   EXPECT_TRUE(log().ends_with("\ncheck work folder ... not exist (creation fail)")) << log();
   EXPECT_FALSE(temp_.exists("t")) << "the test folder is left untouched";
+}
+
+TEST_F(TesterInitTest, LinkInPlaceOfAFolderIsNeverEmptiedThrough) {
+  temp_.write("elsewhere/keep", "x");
+  std::filesystem::create_directory_symlink(temp_.file("elsewhere"), temp_.file("w"));
+  temp_.write("Probator.ini", "[SOCKET]\r\nhostname=h\r\nport=1\r\n\r\n" + folders_section());
+  {
+    Tester tester(&display_, &faulty_);
+    EXPECT_EQ(tester.init(temp_.file("Probator.ini")), ST_FOLDER_CREATE);
+    EXPECT_TRUE(log().ends_with("\ncheck work folder ... not exist (creation fail)")) << log();
+  }
+  EXPECT_EQ(temp_.read("elsewhere/keep"), "x") << "neither at start-up nor at the end";
 }
 
 }  // namespace
