@@ -1,0 +1,153 @@
+// The box, tried as a hostile contestant would: a program that spies, signals,
+// reaches for the network, forks without end, hogs memory, fills the disk or
+// leaves processes behind, run through the real launcher; and honest
+// programs that must still work in it.
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/base64.h"
+#include "tests/launcher/launch_support.h"
+#include "tests/support/child_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Arguments = std::vector<std::string>;
+
+class BoxTest : public LaunchTest {
+ protected:
+  BoxTest() {
+    folder_.write("secret", "the expected output\n");
+    folder_.write("work/.keep", "");
+    fs::remove(folder_.file("work/.keep"));
+    fs::copy_file(built_program("hostile"), program_);
+  }
+
+  // Runs the hostile program with `words` in a box around the work folder;
+  // more options follow, their values plain. Returns spawnlet's status.
+  int run(const std::string& words, Arguments options = {},
+          const std::string& time_limit = "10000") {
+    Arguments arguments = {"-?src", program_,  "-?cmd", words, "-?wkf", folder_.file("work/"),
+                           "-?tmr", time_limit};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    for (size_t i = 1; i < arguments.size(); i += 2) arguments[i] = base64_encode(arguments[i]);
+    arguments.insert(arguments.begin(), built_program("spawnlet"));
+    ChildProcess spawnlet(arguments, folder_.path());
+    EXPECT_TRUE(spawnlet.wait(60000));
+    return spawnlet.exit_code();
+  }
+  std::string output() const { return folder_.read("work/output.txt"); }
+
+  // The processes of the hostile program still alive, zombies excluded.
+  int alive() const {
+    int count = 0;
+    DIR* proc = opendir("/proc");
+    while (dirent* entry = readdir(proc)) {
+      std::string pid = entry->d_name;
+      if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+      std::string argv0 = read_file("/proc/" + pid + "/cmdline");
+      if (argv0.c_str() == program_ && !ended(std::stoi(pid))) ++count;
+    }
+    closedir(proc);
+    return count;
+  }
+
+  std::string program_ = folder_.file("work/hostile");
+};
+
+TEST_F(BoxTest, ASpyFindsNothingAndReachesNothing) {
+  int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  setenv("PROBATOR_SECRET", "the agent's", 1);
+  folder_.write("tools/Probator.ini", "[SOCKET]\nhostname=judge\n");
+  folder_.write("tools/check.sh", "#!/bin/sh\n");
+
+  std::string words = "spy " + std::to_string(getpid()) + " " +
+                      std::to_string(ntohs(address.sin_port)) + " " + folder_.file("secret") + " " +
+                      folder_.file("tools/Probator.ini") + " /root/.bashrc";
+  EXPECT_EQ(
+      run(words, {"-?rdo", folder_.file("tools"), "-?hid", folder_.file("tools/Probator.ini")}), 0);
+  EXPECT_EQ(output(), "done\n");
+  EXPECT_FALSE(fs::exists("/tmp/probator-escape") || fs::exists(folder_.file("escape")));
+  EXPECT_LT(accept(listener, nullptr, nullptr), 0) << "no connection reached the listener";
+  close(listener);
+  unsetenv("PROBATOR_SECRET");
+}
+
+TEST_F(BoxTest, LimitsHoldAndHonestProgramsFitInThem) {
+  struct Row {
+    const char* words;
+    Arguments options;
+    int status;
+    const char* why;
+  } rows[] = {
+      {"forks 2000", {"-?prc", "64"}, 0, "a fork bomb against 64 processes"},
+      {"hog 512", {"-?spc", "64"}, 240, "512 MiB against a space limit of 64"},
+      {"hog 32", {"-?spc", "64"}, 0, "32 MiB within 64"},
+      {"stack 31", {"-?spc", "64"}, 0, "a 31 MiB array on the stack within 64"},
+      {"files 3 5", {"-?wrl", "8"}, 0, "three files of 5 MiB against 8 MiB written in all"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(run(row.words, row.options), row.status) << row.why;
+  }
+  // The fork bomb got fewer than 64 processes; the files fewer than 8 MiB,
+  // in the box and on the disk.
+  ASSERT_EQ(run("forks 2000", {"-?prc", "64"}), 0);
+  EXPECT_LT(std::stoi(output()), 64);
+  ASSERT_EQ(run("files 3 5", {"-?wrl", "8"}), 0);
+  EXPECT_LE(std::stoll(output()), 8 << 20);
+  uintmax_t on_disk = 0;
+  for (const auto& entry : fs::directory_iterator(folder_.file("work"))) {
+    if (entry.path().filename().string().starts_with("big")) on_disk += entry.file_size();
+  }
+  EXPECT_LE(on_disk, 8u << 20);
+  EXPECT_GT(on_disk, 0u) << "what was written is copied back";
+}
+
+TEST_F(BoxTest, NothingOutlivesTheRunNorAKilledLauncher) {
+  EXPECT_EQ(run("chain", {}, "300"), 230);
+  EXPECT_EQ(alive(), 0);
+
+  Arguments arguments = {built_program("spawnlet"),
+                         "-?src",
+                         base64_encode(program_),
+                         "-?cmd",
+                         base64_encode("chain"),
+                         "-?wkf",
+                         base64_encode(folder_.file("work/")),
+                         "-?tmr",
+                         base64_encode("20000")};
+  ChildProcess spawnlet(arguments, folder_.path());
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (alive() < 3 && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(alive(), 3) << "the program, its child and its grandchild";
+  spawnlet.signal(SIGKILL);
+  ASSERT_TRUE(spawnlet.wait(5000));
+  until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (alive() > 0 && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(alive(), 0);
+}
+
+}  // namespace
