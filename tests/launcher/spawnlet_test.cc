@@ -34,13 +34,14 @@ Arguments helper_run(const std::string& text, const std::string& time_limit = "5
 class SpawnletTest : public LaunchTest {
  protected:
   // Runs spawnlet in the test's folder, started by the command `starter`,
-  // without the box (whose own tests follow); returns its exit status (-1
-  // for a signal) and how long it took.
-  std::pair<int, int64_t> run(const Arguments& arguments, const Arguments& starter = {}) {
+  // without the box unless asked (the helper notes its runs in the test's
+  // folder); returns its exit status (-1 for a signal) and how long it took.
+  std::pair<int, int64_t> run(const Arguments& arguments, const Arguments& starter = {},
+                              bool boxed = false) {
     auto start = std::chrono::steady_clock::now();
-    ChildProcess spawnlet(
-        starter + Arguments{built_program("spawnlet")} + arguments + encoded({"-?box", "0"}),
-        folder_.path());
+    ChildProcess spawnlet(starter + Arguments{built_program("spawnlet")} + arguments +
+                              encoded({"-?box", boxed ? "1" : "0"}),
+                          folder_.path());
     EXPECT_TRUE(spawnlet.wait(60000));
     EXPECT_EQ(spawnlet.output(), "");  // it prints nothing, ever
     auto elapsed = std::chrono::steady_clock::now() - start;
@@ -111,11 +112,16 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
        "a missing folder"},
       {helper_run("exit 0") + Arguments{"-?wkf", "="}, 204, "a folder that decodes to nothing"},
   };
-  for (const Row& row : rows) {
-    auto [status, elapsed_ms] = run(row.arguments);
-    EXPECT_EQ(status, row.status) << row.why;
-    EXPECT_GE(elapsed_ms, row.at_least_ms) << row.why;
-    EXPECT_LE(elapsed_ms, row.at_most_ms) << row.why;
+  // The box changes none of it.
+  for (bool boxed : {false, true}) {
+    // In a box the folder's own entries are read-only: no "grown" from before.
+    std::filesystem::remove(folder_.file("grown"));
+    for (const Row& row : rows) {
+      auto [status, elapsed_ms] = run(row.arguments, Arguments{}, boxed);
+      EXPECT_EQ(status, row.status) << row.why << (boxed ? ", boxed" : "");
+      EXPECT_GE(elapsed_ms, row.at_least_ms) << row.why << (boxed ? ", boxed" : "");
+      EXPECT_LE(elapsed_ms, row.at_most_ms) << row.why << (boxed ? ", boxed" : "");
+    }
   }
   // An ignored SIGCHLD survives exec; under it the kernel reaps children
   // before anyone can ask how they ended.
