@@ -248,7 +248,7 @@ struct Plan {
 // loopback or abstract Unix socket can be reached; so are new namespaces,
 // mounts, tracing and the kernel interfaces that have no business in a
 // solution. io_uring is refused as a whole: it can open sockets of its own.
-bool install_network_filter() {
+std::vector<sock_filter> network_filter() {
   constexpr uint32_t kAllow = SECCOMP_RET_ALLOW;
   constexpr uint32_t kRefused = SECCOMP_RET_ERRNO | EACCES;
   constexpr uint32_t kDenied = SECCOMP_RET_ERRNO | EPERM;
@@ -299,8 +299,7 @@ bool install_network_filter() {
       BPF_STMT(BPF_RET | BPF_K, kAllow),
   };
   code.insert(code.end(), std::begin(kArgumentRules), std::end(kArgumentRules));
-  sock_fprog program{static_cast<unsigned short>(code.size()), code.data()};
-  return ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+  return code;
 }
 
 bool set_limit(int resource, uint64_t soft, uint64_t hard) {
@@ -311,8 +310,10 @@ bool set_limit(int resource, uint64_t soft, uint64_t hard) {
 }
 
 // The program's side, in the box after the fork: never returns.
+// Nothing here allocates: the limits may already hold.
 [[noreturn]] void become_program(const Plan& plan, const std::vector<char*>& argv,
-                                 char* const* environment, int report_fd) {
+                                 char* const* environment, const sock_fprog& filter,
+                                 int report_fd) {
   const BoxSettings& settings = *plan.settings;
   ::setsid();
   if (plan.switch_user) {
@@ -323,19 +324,6 @@ bool set_limit(int resource, uint64_t soft, uint64_t hard) {
     }
   }
   if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) fail(report_fd, BoxStep::kPrivileges);
-
-  bool limited = set_limit(RLIMIT_CORE, 0, 0) &&
-                 set_limit(RLIMIT_NPROC, settings.max_processes, settings.max_processes);
-  uint64_t file_limit = settings.write_limit != 0 ? settings.write_limit : RLIM_INFINITY;
-  limited = limited && set_limit(RLIMIT_FSIZE, file_limit, file_limit);
-  if (settings.memory_limit != 0) {
-    limited = limited && set_limit(RLIMIT_DATA, settings.memory_limit, settings.memory_limit) &&
-              set_limit(RLIMIT_STACK, settings.memory_limit, settings.memory_limit);
-  }
-  if (settings.cpu_seconds != 0) {
-    limited = limited && set_limit(RLIMIT_CPU, settings.cpu_seconds, settings.cpu_seconds + 1);
-  }
-  if (!limited) fail(report_fd, BoxStep::kLimits);
 
   int null_fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
   for (int target = STDIN_FILENO; target <= STDERR_FILENO; ++target) {
@@ -355,7 +343,22 @@ bool set_limit(int resource, uint64_t soft, uint64_t hard) {
   sigset_t none;
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
-  if (!install_network_filter()) fail(report_fd, BoxStep::kNetwork);
+  // The limits come last: the calls before them run in the keeper's image.
+  bool limited = set_limit(RLIMIT_CORE, 0, 0) &&
+                 set_limit(RLIMIT_NPROC, settings.max_processes, settings.max_processes);
+  uint64_t file_limit = settings.write_limit != 0 ? settings.write_limit : RLIM_INFINITY;
+  limited = limited && set_limit(RLIMIT_FSIZE, file_limit, file_limit);
+  if (settings.memory_limit != 0) {
+    limited = limited && set_limit(RLIMIT_DATA, settings.memory_limit, settings.memory_limit) &&
+              set_limit(RLIMIT_STACK, settings.memory_limit, settings.memory_limit);
+  }
+  if (settings.cpu_seconds != 0) {
+    limited = limited && set_limit(RLIMIT_CPU, settings.cpu_seconds, settings.cpu_seconds + 1);
+  }
+  if (!limited) fail(report_fd, BoxStep::kLimits);
+  if (::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) != 0) {
+    fail(report_fd, BoxStep::kNetwork);
+  }
   ::execve(plan.request->path.c_str(), argv.data(), environment);
   fail(report_fd, BoxStep::kExec);
 }
@@ -580,6 +583,8 @@ void copy_back(int from_folder, int to_folder, const std::set<std::string>* skip
   std::vector<char*> environment;
   for (std::string& variable : variables) environment.push_back(variable.data());
   environment.push_back(nullptr);
+  std::vector<sock_filter> code = network_filter();
+  sock_fprog filter{static_cast<unsigned short>(code.size()), code.data()};
 
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) fail(report, BoxStep::kNamespaces);
@@ -587,7 +592,7 @@ void copy_back(int from_folder, int to_folder, const std::set<std::string>* skip
   if (program < 0) fail(report, BoxStep::kNamespaces);
   if (program == 0) {
     ::close(ends[0]);
-    become_program(plan, argv, environment.data(), ends[1]);
+    become_program(plan, argv, environment.data(), filter, ends[1]);
   }
   ::close(ends[1]);
   BoxMessage started{};
@@ -657,8 +662,10 @@ bool write_maps(pid_t pid, const Plan& plan) {
 }
 
 // The readable paths of a run: the settings' own, the program's home and
-// that of its interpreter; sorted, and none inside another.
-std::vector<std::string> readable_paths(const SpawnRequest& request, const BoxSettings& settings) {
+// that of its interpreter; sorted, none inside another, and none inside the
+// writable folder, which shows its entries anyway.
+std::vector<std::string> readable_paths(const SpawnRequest& request, const BoxSettings& settings,
+                                        const std::string& writable) {
   std::vector<std::string> paths;
   for (const std::string& path : settings.readable) {
     if (!path.empty() && path[0] == '/') paths.push_back(without_trailing_slash(path));
@@ -673,7 +680,7 @@ std::vector<std::string> readable_paths(const SpawnRequest& request, const BoxSe
   for (const std::string& path : paths) {
     bool inside = std::any_of(kept.begin(), kept.end(),
                               [&](const std::string& outer) { return is_inside(path, outer); });
-    if (!inside) kept.push_back(path);
+    if (!inside && !is_inside(path, writable)) kept.push_back(path);
   }
   return kept;
 }
@@ -721,8 +728,8 @@ SpawnResult BoxedRun::start(const SpawnRequest& request, const BoxSettings& sett
   Plan plan{};
   plan.request = &request;
   plan.settings = &settings;
-  plan.readable = readable_paths(request, settings);
   plan.writable = without_trailing_slash(settings.writable_folder);
+  plan.readable = readable_paths(request, settings, plan.writable);
   plan.switch_user = running_as_root();
   plan.run_uid = plan.switch_user ? settings.uid : ::geteuid();
   plan.run_gid = plan.switch_user ? settings.gid : ::getegid();
