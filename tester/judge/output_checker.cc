@@ -137,9 +137,13 @@ StatusCode OutputChecker::check_grammar(const std::string&, const std::string&) 
 StatusCode OutputChecker::run_checker(const std::string& output_path, const std::string& input_path,
                                       const std::string& expected_path,
                                       const std::string& checker_path) {
+  // The checker runs from a copy beside the files it judges: the box shows
+  // it the work folder, never the task's folder with every test.
+  const std::string program = folders_->work_folder() + "check.exe";
+  if (StatusCode r = folders_->copy_file(program, checker_path)) return r;
   std::string arguments =
       quoted(input_path) + " " + quoted(output_path) + " " + quoted(expected_path);
-  StatusCode r = run_program(checker_path, arguments, folders_->work_folder(), kCheckerTimeLimit, 0,
+  StatusCode r = run_program(program, arguments, folders_->work_folder(), kCheckerTimeLimit, 0,
                              ExitCodes::kProgramOwn);
   switch (r) {
     case 0: return ST_NO_ERROR;
@@ -147,6 +151,7 @@ StatusCode OutputChecker::run_checker(const std::string& output_path, const std:
     case 2: return ST_OUTPUT_FORMAT;
     case ST_PROCESS_CREATE:
     case ST_LAUNCHER_HUNG:
+    case ST_LAUNCHER_DIED:
     case ST_NOT_EXECUTABLE: return r;
     default: return ST_CHECKER_FAILED;
   }

@@ -28,11 +28,12 @@ class OutputChecker : public ProgramRunner {
   StatusCode compare_files(const std::string& path_a, const std::string& path_b);
   // The grammar hook: no grammar format is defined, so every output passes.
   StatusCode check_grammar(const std::string& output_path, const std::string& grammar_path);
-  // Runs the task's checker in the work folder with the arguments: input
-  // file, tested output, expected output. Its exit code decides: 0 accepted,
-  // 1 wrong answer (2000), 2 presentation error (5000). A checker that fails
-  // in any other way is not the solution's fault: 204, 205 or 206 when it
-  // could not run, 210 otherwise, so that the server sees an error.
+  // Runs a copy of the task's checker, "check.exe" in the work folder, there
+  // with the arguments: input file, tested output, expected output. Its exit
+  // code decides: 0 accepted, 1 wrong answer (2000), 2 presentation error
+  // (5000). A checker that fails in any other way is not the solution's
+  // fault: 202 when it cannot be copied, 204, 205, 206 or 211 when it could
+  // not run, 210 otherwise, so that the server sees an error.
   StatusCode run_checker(const std::string& output_path, const std::string& input_path,
                          const std::string& expected_path, const std::string& checker_path);
 

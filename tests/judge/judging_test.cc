@@ -251,7 +251,8 @@ TEST_F(JudgingTest, CheckerDecides) {
     std::string source = "#!/bin/sh\necho " + std::string(row.answer) + " > output.txt\n";
     EXPECT_EQ(submit(1, source), row.verdict) << row.answer;
   }
-  // Its arguments: the input, the tested output and the expected output.
+  // Its arguments: the input, the tested output and the expected output;
+  // it runs from a copy in the work folder and sees no test of its task.
   TaskInfo info;
   info.number = 2;
   info.name = "checked";
@@ -260,8 +261,10 @@ TEST_F(JudgingTest, CheckerDecides) {
   add_test(2, 1, "2 2", "x");
   ASSERT_EQ(
       add_program(2,
-                  "#!/bin/sh\n[ \"$(cat \"$1\")\" = \"2 2\" ] || exit 3\n"
-                  "[ \"$(cat \"$2\")\" = ok ] && [ \"$(cat \"$3\")\" = x ] && exit 0\nexit 1\n",
+                  "#!/bin/sh\n[ -e '" + temp_.file("t/2/1/input.txt") +
+                      "' ] && exit 3\n"
+                      "[ \"$(cat \"$1\")\" = \"2 2\" ] || exit 3\n"
+                      "[ \"$(cat \"$2\")\" = ok ] && [ \"$(cat \"$3\")\" = x ] && exit 0\nexit 1\n",
                   true),
       ST_NO_ERROR);
   EXPECT_EQ(submit(2, "#!/bin/sh\necho OK > output.txt\n"), ST_NO_ERROR)
