@@ -8,8 +8,13 @@ struct ExitMapping {
 };
 
 constexpr ExitMapping kTable[] = {
-    {ST_NO_ERROR, 0},   {ST_PROCESS_CREATE, 204}, {ST_NOT_EXECUTABLE, 206},
-    {ST_TIME_OUT, 230}, {ST_RUN_TIME_ERROR, 240},
+    {ST_NO_ERROR, 0},
+    {ST_PROCESS_CREATE, 204},
+    {ST_NOT_EXECUTABLE, 206},
+    {ST_TIME_OUT, 230},
+    {ST_RUN_TIME_ERROR, 240},
+    // Read back only: 4000 itself is always sent as 240.
+    {ST_RUN_TIME_ERROR, kMemoryLimitExitStatus},
 };
 
 }  // namespace

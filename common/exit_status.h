@@ -5,6 +5,10 @@
 
 #include "common/status.h"
 
+// The status of a program that the memory limit ended: a run-time error
+// (4000) that the agent can name.
+constexpr int kMemoryLimitExitStatus = 241;
+
 // The exit status that carries `code`: 0, 204 and 206 as themselves, 3000 as
 // 230, 4000 as 240. Any other code is not in the table; it gives 4000's status.
 int exit_status_for(StatusCode code);

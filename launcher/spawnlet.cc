@@ -160,6 +160,11 @@ int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, 
   report->add(outcome.exit.signaled ? "signal" : "exit", std::to_string(outcome.exit.value));
   report->add("cpu_ms", std::to_string(outcome.cpu_ms));
   report->add("peak_kib", std::to_string(outcome.peak_kib));
+  report->add("memory", outcome.memory_group ? "group" : "limits");
+  if (outcome.memory_limit_hit) {
+    report->add("ended", "memory limit");
+    return kMemoryLimitExitStatus;
+  }
   // The CPU limit is the time limit's second line: reaching it is a time out.
   if (outcome.exit.signaled && outcome.exit.value == SIGXCPU) return status_of(ST_TIME_OUT);
   return status_of(outcome.exit, options.program_exit_code);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cgroup.h"
 #include "platform/processes.h"
 #include "platform/unique_fd.h"
 
@@ -34,7 +35,10 @@ struct BoxSettings {
   // program keeps the caller's user, without privileges).
   uint32_t uid = 65534;
   uint32_t gid = 65534;
-  // Memory (data segment and stack, each) in bytes; 0: no limit.
+  // Memory in bytes; 0: no limit. Exact where a memory control group can be
+  // made (all the box's processes together, what they write in the
+  // writable folder included); otherwise the data segment and the stack of
+  // each process are held to it.
   uint64_t memory_limit = 0;
   // Processes and threads of the program together.
   uint32_t max_processes = 256;
@@ -66,8 +70,13 @@ struct BoxOutcome {
   ExitInfo exit;
   // CPU time (user and system) of every process of the box, in ms.
   uint64_t cpu_ms = 0;
-  // The largest resident set of a process of the box, in KiB.
+  // The peak memory of the box's processes together (with a control group),
+  // or the largest resident set of one of them, in KiB.
   uint64_t peak_kib = 0;
+  // Whether the memory limit ended the program (known with a control group).
+  bool memory_limit_hit = false;
+  // Whether the limit was held by a control group, not by resource limits.
+  bool memory_group = false;
 };
 
 // One boxed run. Owns the box's first process until it has been reaped.
@@ -101,6 +110,7 @@ class BoxedRun {
 
  private:
   int pid_ = -1;
+  MemoryGroup memory_;
   // The keeper's reports: "ended" with the outcome, or end of file.
   UniqueFd status_;
   BoxOutcome outcome_;

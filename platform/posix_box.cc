@@ -239,6 +239,7 @@ struct Plan {
   uint32_t run_uid;
   uint32_t run_gid;
   bool switch_user;
+  bool memory_group;
   int status_fd;
   int sync_fd;
 };
@@ -348,9 +349,12 @@ bool set_limit(int resource, uint64_t soft, uint64_t hard) {
                  set_limit(RLIMIT_NPROC, settings.max_processes, settings.max_processes);
   uint64_t file_limit = settings.write_limit != 0 ? settings.write_limit : RLIM_INFINITY;
   limited = limited && set_limit(RLIMIT_FSIZE, file_limit, file_limit);
+  // The stack may use all the memory; a control group holds the rest.
   if (settings.memory_limit != 0) {
-    limited = limited && set_limit(RLIMIT_DATA, settings.memory_limit, settings.memory_limit) &&
-              set_limit(RLIMIT_STACK, settings.memory_limit, settings.memory_limit);
+    limited = limited && set_limit(RLIMIT_STACK, settings.memory_limit, settings.memory_limit);
+  }
+  if (settings.memory_limit != 0 && !plan.memory_group) {
+    limited = limited && set_limit(RLIMIT_DATA, settings.memory_limit, settings.memory_limit);
   }
   if (settings.cpu_seconds != 0) {
     limited = limited && set_limit(RLIMIT_CPU, settings.cpu_seconds, settings.cpu_seconds + 1);
@@ -427,13 +431,12 @@ UniqueFd build_view(const Plan& plan, std::set<std::string>* bound) {
       fail(report, BoxStep::kFileView);
     }
   }
-  for (const char* name : {"fd", "stdin", "stdout", "stderr"}) {
-    std::string target = root + "/dev/" + name;
-    std::string link = std::string("/proc/self/fd") + (name[0] == 'f'   ? ""
-                                                       : name[3] == 'i' ? "/0"
-                                                       : name[3] == 'o' ? "/1"
-                                                                        : "/2");
-    ::symlink(link.c_str(), target.c_str());
+  const char* const kStreamLinks[][2] = {{"fd", "/proc/self/fd"},
+                                         {"stdin", "/proc/self/fd/0"},
+                                         {"stdout", "/proc/self/fd/1"},
+                                         {"stderr", "/proc/self/fd/2"}};
+  for (const auto& [name, link] : kStreamLinks) {
+    if (::symlink(link, (root + "/dev/" + name).c_str()) != 0) fail(report, BoxStep::kFileView);
   }
   if (!make_folders(root + "/proc") || ::mount("proc", (root + "/proc").c_str(), "proc",
                                                MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
@@ -737,6 +740,7 @@ SpawnResult BoxedRun::start(const SpawnRequest& request, const BoxSettings& sett
     *failed = BoxStep::kFolder;
     return SpawnResult::kNoFolder;
   }
+  plan.memory_group = settings.memory_limit != 0 && memory_.create(settings.memory_limit);
 
   int status_ends[2];
   int sync_ends[2];
@@ -765,6 +769,13 @@ SpawnResult BoxedRun::start(const SpawnRequest& request, const BoxSettings& sett
   pid_ = static_cast<int>(pid);
   status_write.reset();
   sync_read.reset();
+  if (plan.memory_group && !memory_.add(pid_)) {
+    *failed = BoxStep::kLimits;
+    *error = errno;
+    kill();
+    finish();
+    return SpawnResult::kFailed;
+  }
   if (!write_maps(pid_, plan)) {
     *failed = BoxStep::kIdentity;
     *error = errno;
@@ -804,6 +815,7 @@ WaitResult BoxedRun::wait_for(uint64_t timeout_ms) {
   outcome_.exit.value = message.value;
   outcome_.cpu_ms = message.cpu_ms;
   outcome_.peak_kib = message.peak_kib;
+  outcome_.memory_group = memory_.active();
   return WaitResult::kEnded;
 }
 
@@ -816,6 +828,11 @@ BoxOutcome BoxedRun::finish() {
     retry_on_eintr([&] { return ::waitpid(pid_, nullptr, 0); });
     pid_ = -1;
     status_.reset();
+  }
+  if (memory_.active()) {
+    outcome_.peak_kib = memory_.peak_bytes() / 1024;
+    outcome_.memory_limit_hit = memory_.limit_reached();
+    memory_.remove();
   }
   return outcome_;
 }

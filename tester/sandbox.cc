@@ -14,6 +14,8 @@ constexpr char kHeader[] = "[SANDBOX]";
 // Where the trial run's report lands; the work folder is emptied before use.
 constexpr char kCheckReport[] = "probator-box-check.txt";
 constexpr uint32_t kCheckTimeLimit = 10000;
+// The trial run's space limit in MiB: it shows how memory is held.
+constexpr uint32_t kCheckSpaceLimit = 16;
 
 std::string absolute(const std::string& path) {
   if (path.empty() || path[0] == '/') return path;
@@ -142,8 +144,8 @@ StatusCode Sandbox::check_box(const BoxOptions& options) {
   if (!platform::is_program_file(program)) program = platform::search_path("true");
   const std::string& work = folders_->work_folder();
   const std::string report = work + kCheckReport;
-  StatusCode result =
-      runner_.run_program(program, "", work, kCheckTimeLimit, 0, ExitCodes::kVerdict, report);
+  StatusCode result = runner_.run_program(program, "", work, kCheckTimeLimit, kCheckSpaceLimit,
+                                          ExitCodes::kVerdict, report);
   std::string text;
   folders_->file_system().read_file(report, &text, platform::Links::kNoFollow);
   folders_->delete_file(report);
@@ -172,6 +174,10 @@ StatusCode Sandbox::check_box(const BoxOptions& options) {
              " read-only, the program's own folder, and " + options.writable +
              " (writes: " + std::to_string(options.write_limit_mib) +
              " MiB in all); own /proc; no sockets; " + std::to_string(options.max_processes) +
-             " processes; memory: the task's space limit; runs as " + user);
+             " processes; memory: the task's space limit, " +
+             (text.find("memory=group") != std::string::npos
+                  ? "exact (a memory control group)"
+                  : "per process (no writable memory control group: resource limits)") +
+             "; runs as " + user);
   return ST_NO_ERROR;
 }

@@ -100,6 +100,7 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
                                       const std::string& work_folder, uint32_t time_limit,
                                       uint32_t space_limit, ExitCodes exit_codes,
                                       const std::string& report_file) {
+  memory_limit_hit_ = false;
   // A stopping agent starts nothing more.
   if (platform::stop_requested()) return ST_LAUNCHER_HUNG;
 
@@ -132,5 +133,6 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
     return ST_LAUNCHER_HUNG;
   }
   platform::ExitInfo exit = launcher.reap();
+  memory_limit_hit_ = !exit.signaled && exit.value == kMemoryLimitExitStatus;
   return exit.signaled ? ST_LAUNCHER_DIED : status_for_exit(exit.value);
 }

@@ -65,9 +65,15 @@ class ProgramRunner {
                          ExitCodes exit_codes = ExitCodes::kVerdict,
                          const std::string& report_file = "");
 
+  // Whether the memory limit ended the program of the last run (4000).
+  bool memory_limit_hit() const { return memory_limit_hit_; }
+
  protected:
   Folders* folders_;
   Display* console_;
+
+ private:
+  bool memory_limit_hit_ = false;
 };
 
 // For tests: makes run_program start the program at `path` in place of the

@@ -64,7 +64,9 @@ StatusCode Task::test_solution(const std::string& executable, OutputChecker& che
   for (auto& [number, test] : tests_) {
     console_->print_format("\ntest %02u: ", static_cast<unsigned>(number));
     if (StatusCode r = test->run(executable, *this, checker)) {
-      console_->print_format("error (%s)", status_text(r));
+      // A run-time error that the memory limit caused says so.
+      bool memory = r == ST_RUN_TIME_ERROR && test->memory_limit_hit();
+      console_->print_format("error (%s)", memory ? "memory limit exceeded" : status_text(r));
       console_->print("\n error.");
       // A test number can be any 32-bit number the server sent: the sum
       // wraps around as a 32-bit code does, instead of overflowing.

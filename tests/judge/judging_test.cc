@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/base64.h"
+#include "platform/cgroup.h"
 #include "tester/console/task_board.h"
 #include "tester/folders.h"
 #include "tester/judge/compiler.h"
@@ -332,6 +333,27 @@ TEST_F(JudgingTest, MissingSourceFailsBeforeCompiling) {
   display_.log.clear();
   EXPECT_EQ(compiler.compile(temp_.file("w/solution")), ST_FILE_MOVE);
   EXPECT_EQ(display_.log, "\n error.");
+}
+
+TEST_F(JudgingTest, BeyondTheSpaceLimitIsARunTimeError) {
+  TaskInfo info;
+  info.number = 1;
+  info.name = "small";
+  info.time_limit = 10000;
+  info.space_limit = 64;
+  ASSERT_EQ(tester_.set_task_info(info), ST_NO_ERROR);
+  add_test(1, 1, "1 1", "2");
+  // 200 MB held in a shell variable.
+  EXPECT_EQ(submit(1,
+                   "#!/bin/sh\nx=$(head -c 200000000 /dev/zero | tr '\\0' a)\n"
+                   "echo 2 > output.txt\n"),
+            ST_RUN_TIME_ERROR + 1);
+  // Where a memory control group holds the limit, the log names it.
+  platform::MemoryGroup probe;
+  if (probe.create(64 << 20)) {
+    EXPECT_TRUE(display_.log.ends_with("\ntest 01: error (memory limit exceeded)\n error."))
+        << display_.log;
+  }
 }
 
 }  // namespace
