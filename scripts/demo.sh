@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo: builds both programs, then lets the agent judge the sample contest
-# (contests/sample) served by the bundled contest server, on this machine.
+# (contests/sample), or another contest folder, served by the bundled contest
+# server, on this machine.
 #
 # In a terminal the agent's screen shows the judging; when every verdict is in,
 # the server stops the agent, whose screen stays up until a key is pressed.
@@ -8,8 +9,10 @@
 # itself. Either way the server's verdict table ends the demo, and the exit
 # status is 0 when every verdict matched the expected one.
 #
-# Usage: scripts/demo.sh [--bin DIR]
-#   --bin DIR  use the probator and spawnlet already built in DIR; build nothing
+# Usage: scripts/demo.sh [--bin DIR] [--contest DIR]
+#   --bin DIR      use the probator and spawnlet already built in DIR; build nothing
+#   --contest DIR  judge the contest folder DIR (as tools/contest_server/README.md
+#                  describes it) instead of contests/sample
 #
 # Everything the demo writes lives in one scratch folder, /tmp/probator-demo-PID/,
 # removed at the end unless something failed.
@@ -17,9 +20,11 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
 bin=""
+contest="$root/contests/sample"
 while [ $# -gt 0 ]; do
   case "$1" in
     --bin) bin="$(cd "$2" && pwd)"; shift 2 ;;
+    --contest) contest="$(cd "$2" && pwd)"; shift 2 ;;
     -h|--help) sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "demo: unknown argument '$1'" >&2; exit 2 ;;
   esac
@@ -52,7 +57,7 @@ finish() {
 }
 trap finish EXIT
 
-python3 "$root/tools/contest_server/contest_server.py" --contest "$root/contests/sample" \
+python3 "$root/tools/contest_server/contest_server.py" --contest "$contest" \
         --port 0 --port-file "$scratch/port" --timeout 600 >"$scratch/server.log" 2>&1 &
 server_pid=$!
 for _ in $(seq 100); do [ -s "$scratch/port" ] && break; sleep 0.1; done
@@ -81,7 +86,7 @@ if [ -t 0 ] && [ -t 1 ]; then
   # The screen is the agent's until a key is pressed after the last verdict.
   "$bin/probator" || true
 else
-  echo "Judging the sample contest; the agent's log: $scratch/probator.log"
+  echo "Judging the $(basename "$contest") contest; the agent's log: $scratch/probator.log"
   "$bin/probator" </dev/null >"$scratch/probator.log" 2>&1 &
   agent_pid=$!
   # The server ends when every verdict is in; an agent that ends first has
