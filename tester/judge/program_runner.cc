@@ -42,14 +42,17 @@ std::string encode_argument(const std::string& text) {
 }
 
 // The launcher beside the running agent, else the first one on PATH; empty
-// when there is none.
+// when there is none. Found once: neither moves while the agent runs.
 std::string find_launcher() {
   if (!launcher_override().empty()) return launcher_override();
-  std::string folder = platform::running_program_folder();
-  if (!folder.empty() && platform::is_executable_file(folder + kLauncherName)) {
-    return folder + kLauncherName;
-  }
-  return platform::search_path(kLauncherName);
+  static const std::string found = [] {
+    std::string folder = platform::running_program_folder();
+    if (!folder.empty() && platform::is_executable_file(folder + kLauncherName)) {
+      return folder + kLauncherName;
+    }
+    return platform::search_path(kLauncherName);
+  }();
+  return found;
 }
 
 // The launcher's arguments: each option name and each value on its own, an
