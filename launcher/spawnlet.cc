@@ -142,6 +142,11 @@ int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, 
   }
   if (box.writable_folder[0] != '/')
     box.writable_folder = platform::current_folder() + box.writable_folder;
+  // A working folder that cannot be entered out here is not made in the box.
+  if (!inside.work_folder.empty() && !platform::can_enter_folder(inside.work_folder)) {
+    report->add("failed", "working folder: cannot be entered");
+    return status_of(ST_PROCESS_CREATE);
+  }
   platform::BoxedRun boxed;
   platform::BoxStep step = platform::BoxStep::kNone;
   int error = 0;

@@ -410,6 +410,12 @@ bool is_program_file(const std::string& path) {
   return got >= 2 && head[0] == '#' && head[1] == '!';
 }
 
+bool can_enter_folder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         ::faccessat(AT_FDCWD, path.c_str(), X_OK, AT_EACCESS) == 0;
+}
+
 bool is_executable_file(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&

@@ -120,6 +120,9 @@ void kill_remaining_children();
 // begins with the ELF magic or with "#!".
 bool is_program_file(const std::string& path);
 
+// Whether `path` names a folder that the caller may enter.
+bool can_enter_folder(const std::string& path);
+
 // Whether `path` names a regular file that the caller may execute.
 bool is_executable_file(const std::string& path);
 

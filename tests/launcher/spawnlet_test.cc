@@ -111,6 +111,8 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
       {helper_run("exit 0") + encoded({"-?wkf", folder_.file("missing/")}), 204,
        "a missing folder"},
       {helper_run("exit 0") + Arguments{"-?wkf", "="}, 204, "a folder that decodes to nothing"},
+      {helper_run("exit 0") + encoded({"-?wkf", folder_.file("missing/"), "-?rwf", folder_.path()}),
+       204, "a missing folder beside a writable one"},
   };
   // The box changes none of it.
   for (bool boxed : {false, true}) {
