@@ -50,10 +50,14 @@ class JudgingTest : public ::testing::Test {
                 "[SOCKET]\r\nhostname=127.0.0.1\r\nport=1\r\n\r\n[FOLDERS]\r\nsource=" +
                     temp_.path() + "s/\r\nwork=" + temp_.path() + "w/\r\ntest=" + temp_.path() +
                     "t/\r\n\r\n[COMPILER]\r\nname=sh\r\ntimeout=20000" + compiler +
-                    "\r\n\r\n[COMPILER]\r\nname=hasty\r\ntimeout=300" + compiler + "\r\n\r\n");
+                    "\r\n\r\n[COMPILER]\r\nname=hasty\r\ntimeout=300" + compiler + "\r\n\r\n" +
+                    // Judged in the box wherever it can be built.
+                    (boxed() ? "" : "[SANDBOX]\r\nenabled=0\r\n"));
     ASSERT_EQ(tester_.init(temp_.file("Probator.ini")), ST_NO_ERROR) << display_.log;
     display_.log.clear();
   }
+
+  static bool boxed() { return box_unavailable().empty() || !may_skip_without_box(); }
 
   void add_task(int32_t number, uint32_t time_limit = 2000) {
     TaskInfo info;
@@ -262,7 +266,7 @@ TEST_F(JudgingTest, CheckerDecides) {
   add_test(2, 1, "2 2", "x");
   ASSERT_EQ(
       add_program(2,
-                  "#!/bin/sh\n[ -e '" + temp_.file("t/2/1/input.txt") +
+                  "#!/bin/sh\n[ -e '" + temp_.file(boxed() ? "t/2/1/input.txt" : "none") +
                       "' ] && exit 3\n"
                       "[ \"$(cat \"$1\")\" = \"2 2\" ] || exit 3\n"
                       "[ \"$(cat \"$2\")\" = ok ] && [ \"$(cat \"$3\")\" = x ] && exit 0\nexit 1\n",
@@ -336,6 +340,7 @@ TEST_F(JudgingTest, MissingSourceFailsBeforeCompiling) {
 }
 
 TEST_F(JudgingTest, BeyondTheSpaceLimitIsARunTimeError) {
+  if (!boxed()) GTEST_SKIP() << "no box on this machine: " << box_unavailable();
   TaskInfo info;
   info.number = 1;
   info.name = "small";

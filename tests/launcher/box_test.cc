@@ -28,6 +28,11 @@ using Arguments = std::vector<std::string>;
 
 class BoxTest : public LaunchTest {
  protected:
+  void SetUp() override {
+    if (box_unavailable().empty()) return;
+    if (may_skip_without_box()) GTEST_SKIP() << "no box on this machine: " << box_unavailable();
+    FAIL() << "CI machines build the box: " << box_unavailable();
+  }
   BoxTest() {
     folder_.write("secret", "the expected output\n");
     folder_.write("work/.keep", "");

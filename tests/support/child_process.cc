@@ -2,11 +2,17 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
+
+#include "common/base64.h"
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& cwd) {
   int out[2];
@@ -89,4 +95,32 @@ std::string ChildProcess::output() {
 
 std::string built_program(const std::string& name) {
   return std::string(PROBATOR_BIN_DIR) + "/" + name;
+}
+
+const std::string& box_unavailable() {
+  static const std::string reason = [] {
+    char pattern[] = "/tmp/pb-box-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return std::string("no scratch folder");
+    std::string folder = pattern;
+    chmod(folder.c_str(), 0755);
+    ChildProcess probe({built_program("spawnlet"), "-?src", base64_encode("/bin/true"), "-?tmr",
+                        base64_encode("10000"), "-?rep", base64_encode(folder + "/report")},
+                       folder);
+    std::string why = "spawnlet did not end";
+    if (probe.wait(20000)) {
+      std::ifstream in(folder + "/report");
+      std::stringstream text;
+      text << in.rdbuf();
+      why = probe.exit_code() == 0 ? "" : "spawnlet's report: " + text.str();
+    }
+    unlink((folder + "/report").c_str());
+    rmdir(folder.c_str());
+    return why;
+  }();
+  return reason;
+}
+
+bool may_skip_without_box() {
+  const char* ci = getenv("CI");
+  return ci == nullptr || *ci == '\0';
 }

@@ -49,4 +49,12 @@ class ChildProcess {
 // The path of a program built by the project: "probator", "spawnlet".
 std::string built_program(const std::string& name);
 
+// Why the launcher cannot build its box on this machine (the step and the
+// reason it reports), or empty when it can. Asked once.
+const std::string& box_unavailable();
+
+// Whether a test that needs the box may skip here: only outside CI, whose
+// machines have every layer.
+bool may_skip_without_box();
+
 #endif  // PROBATOR_TESTS_SUPPORT_CHILD_PROCESS_H_

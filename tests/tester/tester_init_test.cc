@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tester/folders.h"
+#include "tester/judge/program_runner.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
@@ -125,6 +126,66 @@ TEST_F(TesterInitTest, LinkInPlaceOfAFolderIsNeverEmptiedThrough) {
     EXPECT_TRUE(log().ends_with("\ncheck work folder ... not exist (creation fail)")) << log();
   }
   EXPECT_EQ(temp_.read("elsewhere/keep"), "x") << "neither at start-up nor at the end";
+}
+
+// The [SANDBOX] section and the box's trial at start-up: the reasons go to
+// standard error, and the log keeps its lines.
+class SandboxInitTest : public TesterInitTest {
+ protected:
+  ~SandboxInitTest() override {
+    set_launcher_path_for_testing("");
+    set_box_options(std::nullopt);
+  }
+  // Starts up with `section` after the others; returns the code and what
+  // went to standard error.
+  std::pair<StatusCode, std::string> start(const std::string& section) {
+    testing::internal::CaptureStderr();
+    StatusCode code =
+        init("[SOCKET]\r\nhostname=localhost\r\nport=7000\r\n\r\n" + folders_section() + section);
+    return {code, testing::internal::GetCapturedStderr()};
+  }
+};
+
+TEST_F(SandboxInitTest, WrongSettingsStopStartUpAndSayWhich) {
+  struct Row {
+    const char* section;
+    const char* says;
+  } rows[] = {
+      {"[SANDBOX]\r\nenable=1\r\n", "unknown key \"enable\""},
+      {"[SANDBOX]\r\nenabled=yes\r\n", "bad value in \"enabled=yes\""},
+      {"[SANDBOX]\nmax_processes=0\n", "bad value in \"max_processes=0\""},
+      {"[SANDBOX]\r\nreadable=opt/jdk\r\n", "bad value in \"readable=opt/jdk\""},
+  };
+  for (const Row& row : rows) {
+    auto [code, said] = start(row.section);
+    EXPECT_EQ(code, ST_INI_KEY) << row.section;
+    EXPECT_NE(said.find(row.says), std::string::npos) << said;
+    EXPECT_EQ(log().find("complite"), std::string::npos) << row.section;
+  }
+}
+
+TEST_F(SandboxInitTest, OffSaysSoAndStartsUp) {
+  auto [off, said_off] = start("[SANDBOX]\r\n# judged elsewhere\r\nenabled=0\r\n");
+  EXPECT_EQ(off, ST_NO_ERROR);
+  EXPECT_NE(said_off.find("sandbox: off"), std::string::npos) << said_off;
+  EXPECT_TRUE(log().ends_with("\n\nInitialization program complite.")) << log();
+}
+
+TEST_F(SandboxInitTest, ABoxThatCannotBeBuiltStopsStartUp) {
+  // A launcher that reports, as spawnlet does, that it could not build the box.
+  temp_.write("launcher",
+              "#!/bin/sh\nwhile [ $# -gt 0 ]; do\n  if [ \"$1\" = '-?rep' ]; then\n"
+              "    echo 'failed=namespaces: Operation not permitted' | "
+              "tee \"$(echo \"$2\" | base64 -d)\" >/dev/null\n  fi\n  shift\ndone\nexit 204\n");
+  std::filesystem::permissions(temp_.file("launcher"), std::filesystem::perms::owner_all);
+  set_launcher_path_for_testing(temp_.file("launcher"));
+  auto [code, said] = start("");
+  EXPECT_EQ(code, ST_PROCESS_CREATE);
+  EXPECT_NE(said.find("sandbox: cannot be built on this machine (namespaces: Operation not "
+                      "permitted)"),
+            std::string::npos)
+      << said;
+  EXPECT_TRUE(log().ends_with("\n\nInitialization tester subsystem...")) << log();
 }
 
 }  // namespace
