@@ -583,12 +583,14 @@ void copy_back(int from_folder, int to_folder, const std::set<std::string>* skip
 [[noreturn]] void keep_box(const Plan& plan) {
   const int report = plan.status_fd;
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-  ::prctl(PR_SET_DUMPABLE, 0);
   // The launcher writes the user maps, then one byte; end of file means it
   // is gone.
   char go = 0;
   if (retry_on_eintr([&] { return ::read(plan.sync_fd, &go, 1); }) != 1) ::_exit(127);
   ::close(plan.sync_fd);
+  // Only now: a keeper that cannot be dumped has its /proc files owned by
+  // root, and a launcher that is not root could not have written its maps.
+  ::prctl(PR_SET_DUMPABLE, 0);
 
   std::set<std::string> bound;
   UniqueFd real_folder = build_view(plan, &bound);

@@ -26,6 +26,11 @@ namespace {
 namespace fs = std::filesystem;
 using Arguments = std::vector<std::string>;
 
+Arguments operator+(Arguments a, const Arguments& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 class BoxTest : public LaunchTest {
  protected:
   void SetUp() override {
@@ -42,13 +47,14 @@ class BoxTest : public LaunchTest {
 
   // Runs the hostile program with `words` in a box around the work folder;
   // more options follow, their values plain. Returns spawnlet's status.
-  int run(const std::string& words, Arguments options = {},
-          const std::string& time_limit = "10000") {
+  int run(const std::string& words, Arguments options = {}, const std::string& time_limit = "10000",
+          const Arguments& starter = {}) {
     Arguments arguments = {"-?src", program_,  "-?cmd", words, "-?wkf", folder_.file("work/"),
                            "-?tmr", time_limit};
     arguments.insert(arguments.end(), options.begin(), options.end());
     for (size_t i = 1; i < arguments.size(); i += 2) arguments[i] = base64_encode(arguments[i]);
     arguments.insert(arguments.begin(), built_program("spawnlet"));
+    arguments.insert(arguments.begin(), starter.begin(), starter.end());
     ChildProcess spawnlet(arguments, folder_.path());
     EXPECT_TRUE(spawnlet.wait(60000));
     return spawnlet.exit_code();
@@ -162,6 +168,26 @@ TEST_F(BoxTest, NothingOutlivesTheRunNorAKilledLauncher) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(alive(), 0);
+}
+
+TEST_F(BoxTest, AnOrdinaryUserNeedsNoPrivilege) {
+  // Root tries it as nobody, where nobody can reach the programs.
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "not root";
+  fs::permissions(folder_.file("work"), fs::perms::all);
+  const Arguments as_nobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                               "--clear-groups"};
+  ChildProcess probe(as_nobody + Arguments{"/usr/bin/test", "-x", built_program("spawnlet")}, "/");
+  if (!probe.wait(10000) || probe.exit_code() != 0) GTEST_SKIP() << "nobody cannot reach spawnlet";
+
+  for (int i = 0; i < 5; ++i) {  // the user maps are written from outside: no race
+    EXPECT_EQ(
+        run("stack 31", {"-?spc", "64", "-?rep", folder_.file("work/report")}, "10000", as_nobody),
+        0)
+        << folder_.read("work/report");
+  }
+  EXPECT_NE(folder_.read("work/report").find("memory=limits"), std::string::npos);
+  EXPECT_EQ(run("spy 1 1 /root/.bashrc " + folder_.file("secret"), {}, "10000", as_nobody), 0);
+  EXPECT_EQ(output(), "done\n");
 }
 
 }  // namespace

@@ -118,6 +118,8 @@ int stack(long mib) {
 }
 
 int files(long count, long mib) {
+  // The output's page is taken before the files fill the folder.
+  output << std::string(40, ' ') << std::flush;
   std::string block(1 << 20, 'x');
   long long written = 0;
   for (long i = 0; i < count; ++i) {
