@@ -5,7 +5,7 @@ python3, and checks that each gets the verdict the submissions list expects.
     check_contest.py --contest contests/sample
 
 Exit status: 0 when every verdict matched, 1 otherwise, 2 for a contest
-folder that cannot be read or judged.
+folder that cannot be read or judged, or one marked "boxed-only".
 """
 
 import argparse
@@ -23,6 +23,12 @@ def main(argv=None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--contest", required=True, type=Path, help="the contest folder")
     arguments = parser.parse_args(argv)
+    # Submissions that attack the judge run only inside the agent's box;
+    # this script would run them unconfined, on this machine.
+    if (arguments.contest / "boxed-only").exists():
+        print(f"check_contest: {arguments.contest} is marked boxed-only: judge it through "
+              "the agent (scripts/demo.sh --contest)", file=sys.stderr)
+        return 2
     try:
         checked = contest.read_contest(arguments.contest)
 
