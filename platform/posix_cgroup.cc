@@ -2,8 +2,10 @@
 // cgroup v1's memory controller, or a v2 group whose parent delegates the
 // memory controller to its children. Where neither can be written, no group
 // is made and the box falls back to resource limits.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,6 +101,23 @@ std::string own_memory_folder(bool* v2) {
   return "";
 }
 
+constexpr char kPrefix[] = "/probator-box-";
+
+// Removes the groups of launchers that were killed before they could remove
+// their own: a group whose launcher is gone and that holds no process.
+void remove_leftovers(const std::string& parent) {
+  DIR* folder = ::opendir(parent.c_str());
+  if (folder == nullptr) return;
+  const std::string prefix = kPrefix + 1;
+  while (dirent* entry = ::readdir(folder)) {
+    std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    int pid = std::atoi(name.c_str() + prefix.size());
+    if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) ::rmdir((parent + "/" + name).c_str());
+  }
+  ::closedir(folder);
+}
+
 }  // namespace
 
 MemoryGroup::~MemoryGroup() { remove(); }
@@ -112,7 +131,8 @@ bool MemoryGroup::create(uint64_t limit) {
     for (char& c : handed_down) c = c == '\n' ? ' ' : c;
     if (!has_word(handed_down, "memory", ' ')) return false;
   }
-  std::string folder = parent + "/probator-box-" + std::to_string(::getpid());
+  remove_leftovers(parent);
+  std::string folder = parent + kPrefix + std::to_string(::getpid());
   if (::mkdir(folder.c_str(), 0755) != 0) return false;
   folder_ = folder;
   std::string bytes = std::to_string(limit);
