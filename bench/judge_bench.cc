@@ -15,8 +15,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tester/configurable.h"
-#include "tester/console/display.h"
+#include "bench/quiet_display.h"
 #include "tester/folders.h"
 #include "tester/judge/output_checker.h"
 #include "tester/judge/program_runner.h"
@@ -24,15 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class QuietDisplay : public Display {
- public:
-  void print(const char*) override {}
-  void refresh() override {}
-
- protected:
-  StatusCode load(ConfigText&) override { return ST_NO_ERROR; }
-};
 
 // The agent's three folders in a scratch folder, and a task of 200 tests.
 class Bench {

@@ -26,9 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/quiet_display.h"
 #include "common/base64.h"
-#include "tester/configurable.h"
-#include "tester/console/display.h"
 #include "tester/folders.h"
 #include "tester/judge/compiler_registry.h"
 #include "tester/judge/program_runner.h"
@@ -67,15 +66,6 @@ bool fork_exec_wait(const std::vector<const char*>& argv, const std::string& fol
   }
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
-
-class QuietDisplay : public Display {
- public:
-  void print(const char*) override {}
-  void refresh() override {}
-
- protected:
-  StatusCode load(ConfigText&) override { return ST_NO_ERROR; }
-};
 
 // The agent's folders in a scratch folder, with a task of one test.
 class Agent {
