@@ -94,6 +94,11 @@ RunOptions read_options(const CommandTail& tail) {
   }
   for (std::string& path : lines_of(tail.option("-?rdo"))) box.readable.push_back(path);
   box.hidden = lines_of(tail.option("-?hid"));
+  // "-?out" names the files to copy back, one per line; empty: none.
+  if (std::optional<std::string> kept = tail.option("-?out"))
+    box.kept_files = lines_of(kept);
+  else if (tail.text().find("-?out") != std::string::npos)
+    box.kept_files.emplace();
   read_user(tail.option("-?usr"), &box);
   // The space limit is in MiB; 0 is none.
   box.memory_limit = uint64_t{tail.number("-?spc")} * kMiB;

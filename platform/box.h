@@ -5,6 +5,7 @@
 #define PROBATOR_PLATFORM_BOX_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,8 @@ extern const char* const kBoxSystemFolders[];
 struct BoxSettings {
   // The one folder the program may write. Inside the box it is a fresh,
   // size-limited file system that shows the folder's entries read-only; what
-  // the program writes there is copied back to the folder when it has ended.
+  // the program writes there is copied back to the folder when it has ended
+  // with exit code 0 (see kept_files).
   std::string writable_folder;
   // Read-only at their own paths, besides the writable folder: folders or
   // files, typically kBoxSystemFolders and the operator's additions. Missing
@@ -47,6 +49,10 @@ struct BoxSettings {
   // CPU time of each process in seconds, a second line behind the time
   // limit; 0: none.
   uint32_t cpu_seconds = 0;
+  // The files of the writable folder's top level that are copied back when
+  // the program has ended with exit code 0; unset: all it wrote there,
+  // folders included.
+  std::optional<std::vector<std::string>> kept_files;
 };
 
 // Which step of building the box failed, for the operator.

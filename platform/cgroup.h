@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/unique_fd.h"
+
 namespace platform {
 
 class MemoryGroup {
@@ -21,8 +23,10 @@ class MemoryGroup {
   // False, and no group, when no memory controller can be written here.
   bool create(uint64_t limit);
   bool active() const { return !folder_.empty(); }
-  // Moves process `pid` into the group; what it starts later is in it too.
-  bool add(int pid);
+  // A descriptor on which a process writes "0" to move itself into the
+  // group; what it starts later is in it too. Opened by the caller, so that
+  // a process that has since changed its user still may. -1 without a group.
+  int joining_fd();
   // The most memory the group's processes used at once, in bytes.
   uint64_t peak_bytes() const;
   // Whether the limit ended a process of the group.
@@ -33,6 +37,7 @@ class MemoryGroup {
  private:
   std::string folder_;
   bool v2_ = false;
+  UniqueFd procs_;
 };
 
 }  // namespace platform

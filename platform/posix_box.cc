@@ -240,6 +240,7 @@ struct Plan {
   uint32_t run_gid;
   bool switch_user;
   bool memory_group;
+  int group_fd;  // the memory group's cgroup.procs, or -1
   int status_fd;
   int sync_fd;
 };
@@ -316,6 +317,11 @@ bool set_limit(int resource, uint64_t soft, uint64_t hard) {
                                  char* const* environment, const sock_fprog& filter,
                                  int report_fd) {
   const BoxSettings& settings = *plan.settings;
+  // The program, not the keeper, goes into the memory group: the keeper's
+  // own work can never be what the limit ends.
+  if (plan.group_fd >= 0 && ::write(plan.group_fd, "0", 1) != 1) {
+    fail(report_fd, BoxStep::kLimits);
+  }
   ::setsid();
   if (plan.switch_user) {
     if (::setgroups(0, nullptr) != 0 ||
@@ -456,8 +462,13 @@ UniqueFd build_view(const Plan& plan, std::set<std::string>* bound) {
   for (const auto& [name, link] : kStreamLinks) {
     if (::symlink(link, (root + "/dev/" + name).c_str()) != 0) fail(report, BoxStep::kFileView);
   }
-  if (!make_folders(root + "/proc") || ::mount("proc", (root + "/proc").c_str(), "proc",
-                                               MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
+  // The keeper's files are not the program's business: where the keeper is
+  // another user (root), hidepid makes it invisible; older kernels lack it.
+  const std::string proc = root + "/proc";
+  constexpr unsigned long kProcFlags = MS_NOSUID | MS_NODEV | MS_NOEXEC;
+  if (!make_folders(proc) ||
+      (::mount("proc", proc.c_str(), "proc", kProcFlags, "hidepid=invisible") != 0 &&
+       ::mount("proc", proc.c_str(), "proc", kProcFlags, nullptr) != 0)) {
     fail(report, BoxStep::kProc);
   }
 
@@ -655,9 +666,25 @@ void copy_back(int from_folder, int to_folder, const std::set<std::string>* skip
       static_cast<uint64_t>(usage.ru_maxrss)};
   send_message(report, ended);
 
+  // What a failed program wrote is never read; what a good one wrote is
+  // copied back as asked, within the write limit.
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ::_exit(0);
   UniqueFd written(::open(plan.writable.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   uint64_t budget = plan.settings->write_limit != 0 ? plan.settings->write_limit : UINT64_MAX;
-  if (written.valid()) copy_back(written.get(), real_folder.get(), &bound, 0, &budget);
+  const std::optional<std::vector<std::string>>& kept = plan.settings->kept_files;
+  if (!written.valid()) ::_exit(0);
+  if (!kept) {
+    copy_back(written.get(), real_folder.get(), &bound, 0, &budget);
+  } else {
+    for (const std::string& name : *kept) {
+      struct stat st {};
+      if (bound.count(name) == 0 && name.find('/') == std::string::npos &&
+          ::fstatat(written.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISREG(st.st_mode)) {
+        copy_file_back(written.get(), real_folder.get(), name.c_str(), st, &budget);
+      }
+    }
+  }
   ::_exit(0);
 }
 
@@ -762,6 +789,12 @@ SpawnResult BoxedRun::start(const SpawnRequest& request, const BoxSettings& sett
     return SpawnResult::kNoFolder;
   }
   plan.memory_group = settings.memory_limit != 0 && memory_.create(settings.memory_limit);
+  plan.group_fd = plan.memory_group ? memory_.joining_fd() : -1;
+  if (plan.memory_group && plan.group_fd < 0) {
+    *failed = BoxStep::kLimits;
+    *error = errno;
+    return SpawnResult::kFailed;
+  }
 
   int status_ends[2];
   int sync_ends[2];
@@ -790,13 +823,6 @@ SpawnResult BoxedRun::start(const SpawnRequest& request, const BoxSettings& sett
   pid_ = static_cast<int>(pid);
   status_write.reset();
   sync_read.reset();
-  if (plan.memory_group && !memory_.add(pid_)) {
-    *failed = BoxStep::kLimits;
-    *error = errno;
-    kill();
-    finish();
-    return SpawnResult::kFailed;
-  }
   if (!write_maps(pid_, plan)) {
     *failed = BoxStep::kIdentity;
     *error = errno;

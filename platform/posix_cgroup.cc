@@ -148,8 +148,12 @@ bool MemoryGroup::create(uint64_t limit) {
   return limited;
 }
 
-bool MemoryGroup::add(int pid) {
-  return !folder_.empty() && write_small(folder_ + "/cgroup.procs", std::to_string(pid));
+int MemoryGroup::joining_fd() {
+  if (folder_.empty()) return -1;
+  if (!procs_.valid()) {
+    procs_ = UniqueFd(::open((folder_ + "/cgroup.procs").c_str(), O_WRONLY | O_CLOEXEC));
+  }
+  return procs_.get();
 }
 
 uint64_t MemoryGroup::peak_bytes() const {
@@ -167,6 +171,7 @@ bool MemoryGroup::limit_reached() const {
 }
 
 void MemoryGroup::remove() {
+  procs_.reset();
   if (folder_.empty()) return;
   // Its last process may still be leaving: a few tries.
   for (int attempt = 0; attempt < 100 && ::rmdir(folder_.c_str()) != 0 && errno == EBUSY;

@@ -145,7 +145,7 @@ StatusCode Sandbox::check_box(const BoxOptions& options) {
   const std::string& work = folders_->work_folder();
   const std::string report = work + kCheckReport;
   StatusCode result = runner_.run_program(program, "", work, kCheckTimeLimit, kCheckSpaceLimit,
-                                          ExitCodes::kVerdict, report);
+                                          ExitCodes::kVerdict, report, "");
   std::string text;
   folders_->file_system().read_file(report, &text, platform::Links::kNoFollow);
   folders_->delete_file(report);

@@ -58,7 +58,12 @@ StatusCode Compiler::run_compiler(const std::string& source) {
   if (StatusCode r = folders_->move_file(extended, source)) return r;
   std::string command = expand_options(options_, extended, folders_->work_folder());
   console_->print("\n\nStart compiling solution");
-  if (StatusCode r = run_program(file_, command, dir_, timeout_, 0)) return r;
+  // Of what the compiler writes, the program is kept.
+  std::string program_name = executable.substr(executable.rfind('/') + 1);
+  if (StatusCode r =
+          run_program(file_, command, dir_, timeout_, 0, ExitCodes::kVerdict, "", program_name)) {
+    return r;
+  }
   if (!folders_->file_exists(executable)) return ST_COMPILER_ERROR;
   return folders_->move_file(source, extended);
 }

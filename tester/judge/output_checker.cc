@@ -143,8 +143,9 @@ StatusCode OutputChecker::run_checker(const std::string& output_path, const std:
   if (StatusCode r = folders_->copy_file(program, checker_path)) return r;
   std::string arguments =
       quoted(input_path) + " " + quoted(output_path) + " " + quoted(expected_path);
+  // Its exit code is its whole answer: nothing it writes is kept.
   StatusCode r = run_program(program, arguments, folders_->work_folder(), kCheckerTimeLimit, 0,
-                             ExitCodes::kProgramOwn);
+                             ExitCodes::kProgramOwn, "", "");
   switch (r) {
     case 0: return ST_NO_ERROR;
     case 1: return ST_WRONG_ANSWER;

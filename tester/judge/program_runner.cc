@@ -102,7 +102,8 @@ void set_box_options(const std::optional<BoxOptions>& options) { box_options() =
 StatusCode ProgramRunner::run_program(const std::string& program, const std::string& arguments,
                                       const std::string& work_folder, uint32_t time_limit,
                                       uint32_t space_limit, ExitCodes exit_codes,
-                                      const std::string& report_file) {
+                                      const std::string& report_file,
+                                      const std::optional<std::string>& kept_files) {
   memory_limit_hit_ = false;
   // A stopping agent starts nothing more.
   if (platform::stop_requested()) return ST_LAUNCHER_HUNG;
@@ -118,6 +119,10 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
   if (!report_file.empty()) {
     request.argv.push_back("-?rep");
     request.argv.push_back(encode_argument(report_file));
+  }
+  if (kept_files) {
+    request.argv.push_back("-?out");
+    request.argv.push_back(encode_argument(*kept_files));
   }
   request.detach = platform::Detach::kNewGroup;
   request.die_with_parent = true;

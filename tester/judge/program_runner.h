@@ -55,7 +55,9 @@ class ProgramRunner {
   // POSIX shell would, without expansions) in `work_folder` (the agent's own
   // folder when empty), for at most `time_limit` ms. `space_limit` is passed
   // on as the memory limit in MiB (0: none). With `report_file`, the
-  // launcher writes there how the run went ("key=value" lines). Returns the launcher's code: 0, 204
+  // launcher writes there how the run went ("key=value" lines). In a box,
+  // only the files of the work folder named in `kept_files` (one per line;
+  // unset: all) are kept of what the program wrote. Returns the launcher's code: 0, 204
   // (not started), 206 (not an executable), 3000 (time out), 4000 (non-zero exit or crash), or with
   // kProgramOwn the program's own exit code below 200; 204 when the launcher cannot be started; 205
   // when the launcher itself overran the time limit by 1000 ms or the agent is stopping, and was
@@ -63,7 +65,8 @@ class ProgramRunner {
   StatusCode run_program(const std::string& program, const std::string& arguments,
                          const std::string& work_folder, uint32_t time_limit, uint32_t space_limit,
                          ExitCodes exit_codes = ExitCodes::kVerdict,
-                         const std::string& report_file = "");
+                         const std::string& report_file = "",
+                         const std::optional<std::string>& kept_files = std::nullopt);
 
   // Whether the memory limit ended the program of the last run (4000).
   bool memory_limit_hit() const { return memory_limit_hit_; }

@@ -8,6 +8,9 @@
 
 namespace {
 
+// What the agent takes of a solution's or reference solution's run.
+constexpr char kOutputName[] = "output.txt";
+
 StatusCode write_decoded(Folders& folders, const std::string& path, const BlockPayload& slot) {
   return folders.write_file(path, base64_decode(slot.text.c_str()));
 }
@@ -41,7 +44,8 @@ StatusCode TestCase::run(const std::string& executable, const Task& task, Output
   if (StatusCode r = folders_->copy_file(program, executable)) return r;
   if (!input_) return ST_FILE_COPY;
   if (StatusCode r = folders_->copy_file(input, *input_)) return r;
-  if (StatusCode r = run_program(program, "", work, task.time_limit(), task.space_limit())) {
+  if (StatusCode r = run_program(program, "", work, task.time_limit(), task.space_limit(),
+                                 ExitCodes::kVerdict, "", kOutputName)) {
     return r;
   }
   if (!folders_->file_exists(output, platform::Links::kNoFollow)) return ST_OUTPUT_FORMAT;
@@ -73,7 +77,8 @@ StatusCode TestCase::produce_expected_output(const Task& task) {
   }
   const std::string program = work + "solution.exe";
   if (StatusCode r = folders_->copy_file(program, *task.reference_solution())) return r;
-  if (StatusCode r = run_program(program, "", work, task.time_limit(), task.space_limit())) {
+  if (StatusCode r = run_program(program, "", work, task.time_limit(), task.space_limit(),
+                                 ExitCodes::kVerdict, "", kOutputName)) {
     return r;
   }
   return folders_->delete_file(program);

@@ -256,6 +256,11 @@ TEST_F(JudgingTest, CheckerDecides) {
     std::string source = "#!/bin/sh\necho " + std::string(row.answer) + " > output.txt\n";
     EXPECT_EQ(submit(1, source), row.verdict) << row.answer;
   }
+  // Of a boxed run only its output is kept: nothing can stand in the
+  // checker's way.
+  if (boxed()) {
+    EXPECT_EQ(submit(1, "#!/bin/sh\nmkdir check.exe\necho ok > output.txt\n"), ST_NO_ERROR);
+  }
   // Its arguments: the input, the tested output and the expected output;
   // it runs from a copy in the work folder and sees no test of its task.
   TaskInfo info;
