@@ -118,6 +118,11 @@ TEST_F(BoxTest, LimitsHoldAndHonestProgramsFitInThem) {
   for (const Row& row : rows) {
     EXPECT_EQ(run(row.words, row.options), row.status) << row.why;
   }
+  // The same below a folder that only the agent's user may enter.
+  fs::permissions(folder_.path(), fs::perms::owner_all);
+  EXPECT_EQ(run("stack 31", {"-?spc", "64"}), 0) << "below a folder of mode 0700";
+  fs::permissions(folder_.path(),
+                  fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
   // Beyond the space limit: with a memory control group the limit is exact
   // and named (241); with resource limits the allocation is refused, and the
   // program fails as it fails (240).
