@@ -14,6 +14,11 @@
 // before the program is reaped (nothing it started outlives the run, and the
 // group's number cannot have been reused yet), and every orphan that came
 // back to the launcher is killed last.
+//
+// Unless "-?box" is 0, the program runs in a box instead (platform/box.h):
+// namespaces of its own, a view of files with one writable folder, limits,
+// no sockets, no privileges. The wait is then on the box's report that the
+// program has ended; the box's end takes everything in it along.
 #include "launcher/spawnlet.h"
 
 #include <signal.h>
@@ -95,10 +100,11 @@ RunOptions read_options(const CommandTail& tail) {
   for (std::string& path : lines_of(tail.option("-?rdo"))) box.readable.push_back(path);
   box.hidden = lines_of(tail.option("-?hid"));
   // "-?out" names the files to copy back, one per line; empty: none.
-  if (std::optional<std::string> kept = tail.option("-?out"))
+  if (std::optional<std::string> kept = tail.option("-?out")) {
     box.kept_files = lines_of(kept);
-  else if (tail.text().find("-?out") != std::string::npos)
+  } else if (tail.text().find("-?out") != std::string::npos) {
     box.kept_files.emplace();
+  }
   read_user(tail.option("-?usr"), &box);
   // The space limit is in MiB; 0 is none.
   box.memory_limit = uint64_t{tail.number("-?spc")} * kMiB;
