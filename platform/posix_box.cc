@@ -236,6 +236,7 @@ struct Plan {
   const BoxSettings* settings;
   std::vector<std::string> readable;  // sorted, none inside another
   std::string writable;               // without a trailing "/"
+  std::string exec_path;              // the program, links resolved
   uint32_t run_uid;
   uint32_t run_gid;
   bool switch_user;
@@ -369,7 +370,7 @@ bool set_limit(int resource, uint64_t soft, uint64_t hard) {
   if (::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) != 0) {
     fail(report_fd, BoxStep::kNetwork);
   }
-  ::execve(plan.request->path.c_str(), argv.data(), environment);
+  ::execve(plan.exec_path.c_str(), argv.data(), environment);
   fail(report_fd, BoxStep::kExec);
 }
 
@@ -715,8 +716,22 @@ bool write_maps(pid_t pid, const Plan& plan) {
 // The readable paths of a run: the settings' own, the program's home and
 // that of its interpreter; sorted, none inside another, and none inside the
 // writable folder, which shows its entries anyway.
+// Whether a user who is neither owner nor group may pass every folder from
+// the root down to `folder`.
+bool searchable_by_others(const std::string& folder) {
+  for (size_t slash = 0; slash != std::string::npos; slash = folder.find('/', slash + 1)) {
+    std::string level = slash == 0 ? "/" : folder.substr(0, slash);
+    struct stat st {};
+    if (::stat(level.c_str(), &st) != 0 || (st.st_mode & S_IXOTH) == 0) return false;
+  }
+  struct stat st {};
+  return ::stat(folder.c_str(), &st) == 0 && (st.st_mode & S_IXOTH) != 0;
+}
+
+// `exec_path` becomes the program's resolved path when it is shown alone.
 std::vector<std::string> readable_paths(const SpawnRequest& request, const BoxSettings& settings,
-                                        const std::string& writable) {
+                                        const std::string& writable, bool other_user,
+                                        std::string* exec_path) {
   std::vector<std::string> paths;
   for (const std::string& path : settings.readable) {
     if (!path.empty() && path[0] == '/') paths.push_back(without_trailing_slash(path));
@@ -724,7 +739,14 @@ std::vector<std::string> readable_paths(const SpawnRequest& request, const BoxSe
   for (const std::string& program : {request.path, script_interpreter(request.path)}) {
     if (program.empty()) continue;
     std::string home = home_folder(program);
-    if (!home.empty()) paths.push_back(home);
+    if (home.empty()) continue;
+    // A home the box's user could not pass shows the program alone, at a
+    // path the box makes passable.
+    char resolved[PATH_MAX];
+    bool alone = other_user && !searchable_by_others(home) &&
+                 ::realpath(program.c_str(), resolved) != nullptr;
+    paths.push_back(alone ? std::string(resolved) : home);
+    if (alone && program == request.path) *exec_path = resolved;
   }
   std::sort(paths.begin(), paths.end());
   std::vector<std::string> kept;
@@ -780,8 +802,10 @@ SpawnResult BoxedRun::start(const SpawnRequest& request, const BoxSettings& sett
   plan.request = &request;
   plan.settings = &settings;
   plan.writable = without_trailing_slash(settings.writable_folder);
-  plan.readable = readable_paths(request, settings, plan.writable);
   plan.switch_user = running_as_root();
+  plan.exec_path = request.path;
+  plan.readable =
+      readable_paths(request, settings, plan.writable, plan.switch_user, &plan.exec_path);
   plan.run_uid = plan.switch_user ? settings.uid : ::geteuid();
   plan.run_gid = plan.switch_user ? settings.gid : ::getegid();
   if (plan.writable.empty() || plan.writable[0] != '/') {

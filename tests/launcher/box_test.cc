@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/base64.h"
@@ -118,9 +119,16 @@ TEST_F(BoxTest, LimitsHoldAndHonestProgramsFitInThem) {
   for (const Row& row : rows) {
     EXPECT_EQ(run(row.words, row.options), row.status) << row.why;
   }
-  // The same below a folder that only the agent's user may enter.
+  // The same below a folder that only the agent's user may enter, and with
+  // the program itself in such a folder outside the work folder.
   fs::permissions(folder_.path(), fs::perms::owner_all);
   EXPECT_EQ(run("stack 31", {"-?spc", "64"}), 0) << "below a folder of mode 0700";
+  fs::create_directories(folder_.file("private"));
+  fs::permissions(folder_.file("private"), fs::perms::owner_all);
+  fs::copy_file(program_, folder_.file("private/hostile"));
+  std::string in_work = std::exchange(program_, folder_.file("private/hostile"));
+  EXPECT_EQ(run("hog 1"), 0) << "a program in a folder of mode 0700";
+  program_ = in_work;
   fs::permissions(folder_.path(),
                   fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
   // Beyond the space limit: with a memory control group the limit is exact
