@@ -23,7 +23,7 @@ struct BoxSettings {
   // The one folder the program may write. Inside the box it is a fresh,
   // size-limited file system that shows the folder's entries read-only; what
   // the program writes there is copied back to the folder when it has ended
-  // with exit code 0 (see kept_files).
+  // (see kept_files).
   std::string writable_folder;
   // Read-only at their own paths, besides the writable folder: folders or
   // files, typically kBoxSystemFolders and the operator's additions. Missing
@@ -51,7 +51,7 @@ struct BoxSettings {
   uint32_t cpu_seconds = 0;
   // The files of the writable folder's top level that are copied back when
   // the program has ended with exit code 0; unset: all it wrote there,
-  // folders included.
+  // folders included, however it ended.
   std::optional<std::vector<std::string>> kept_files;
 };
 

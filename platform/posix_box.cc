@@ -667,13 +667,15 @@ void copy_back(int from_folder, int to_folder, const std::set<std::string>* skip
       static_cast<uint64_t>(usage.ru_maxrss)};
   send_message(report, ended);
 
-  // What a failed program wrote is never read; what a good one wrote is
-  // copied back as asked, within the write limit.
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ::_exit(0);
+  // What the program wrote is copied back within the write limit: all of it
+  // when nothing else was asked for, as after a run without a box; else the
+  // files asked for, and only after an exit code of 0 (the agent reads
+  // nothing of a failed run).
+  const std::optional<std::vector<std::string>>& kept = plan.settings->kept_files;
+  bool succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   UniqueFd written(::open(plan.writable.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   uint64_t budget = plan.settings->write_limit != 0 ? plan.settings->write_limit : UINT64_MAX;
-  const std::optional<std::vector<std::string>>& kept = plan.settings->kept_files;
-  if (!written.valid()) ::_exit(0);
+  if (!written.valid() || (kept && !succeeded)) ::_exit(0);
   if (!kept) {
     copy_back(written.get(), real_folder.get(), &bound, 0, &budget);
   } else {
