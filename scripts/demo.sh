@@ -33,10 +33,10 @@ done
 if [ -z "$bin" ]; then
   "$root/scripts/install-deps.sh"
   echo "Building probator and spawnlet..."
-  cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$root" -B "$root/build/demo" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DPROBATOR_TESTS=OFF >/dev/null
-  cmake --build "$root/build/release" --target probator spawnlet >/dev/null
-  bin="$root/build/release/bin"
+  cmake --build "$root/build/demo" --target probator spawnlet >/dev/null
+  bin="$root/build/demo/bin"
 fi
 
 # The agent finds each setting by its key anywhere in the file, so no path in

@@ -12,7 +12,8 @@ cmake --build build/debug
 ctest --test-dir build/debug --output-on-failure -j 2 --timeout 900
 
 # The release build of the two programs must link too (the launcher is a
-# static program there).
+# static program there), and make a sound Debian package.
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPROBATOR_TESTS=OFF \
-      -DPROBATOR_WERROR=ON >/dev/null
-cmake --build build/release --target probator spawnlet
+      -DPROBATOR_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake --build build/release
+scripts/check-package.sh build/release
