@@ -19,14 +19,26 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
+usage() {
+  echo "demo: $1" >&2
+  echo "usage: scripts/demo.sh [--bin DIR] [--contest DIR]   (--help tells more)" >&2
+  exit 2
+}
+# The folder an option names, made absolute.
+folder_of() {  # option, value
+  [ -n "$2" ] || usage "$1 needs a folder"
+  [ -d "$2" ] || usage "$1 $2: no such folder"
+  (cd "$2" && pwd)
+}
+
 bin=""
 contest="$root/contests/sample"
 while [ $# -gt 0 ]; do
   case "$1" in
-    --bin) bin="$(cd "$2" && pwd)"; shift 2 ;;
-    --contest) contest="$(cd "$2" && pwd)"; shift 2 ;;
+    --bin) bin="$(folder_of --bin "${2-}")"; shift 2 ;;
+    --contest) contest="$(folder_of --contest "${2-}")"; shift 2 ;;
     -h|--help) sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0 ;;
-    *) echo "demo: unknown argument '$1'" >&2; exit 2 ;;
+    *) usage "unknown argument '$1'" ;;
   esac
 done
 
@@ -37,6 +49,14 @@ if [ -z "$bin" ]; then
         -DPROBATOR_TESTS=OFF >/dev/null
   cmake --build "$root/build/demo" --target probator spawnlet >/dev/null
   bin="$root/build/demo/bin"
+fi
+# Programs that are missing or do not run are said so before anything starts.
+for program in probator spawnlet; do
+  [ -x "$bin/$program" ] || usage "--bin $bin: no $program there"
+done
+if ! version="$("$bin/probator" --version 2>&1)"; then
+  echo "demo: $bin/probator does not run: $version" >&2
+  exit 1
 fi
 
 # The agent finds each setting by its key anywhere in the file, so no path in
@@ -83,7 +103,12 @@ compiler() {  # name, extension
 
 cd "$scratch"
 if [ -t 0 ] && [ -t 1 ]; then
-  # The screen is the agent's until a key is pressed after the last verdict.
+  # The screen is the agent's until a key is pressed after the last verdict;
+  # the terminal's title says when that is.
+  (
+    while kill -0 "$server_pid" 2>/dev/null; do sleep 0.2; done
+    printf '\033]2;%s\007' "Contest finished - press a key to close the screen" >/dev/tty
+  ) &
   "$bin/probator" || true
 else
   echo "Judging the $(basename "$contest") contest; the agent's log: $scratch/probator.log"
@@ -91,8 +116,11 @@ else
   agent_pid=$!
   # The server ends when every verdict is in; an agent that ends first has
   # failed, and the server is stopped so that it reports what it has.
+  # An agent ends by itself after the server's last answer, while the server
+  # may still be writing its table: it gets a few seconds to end on its own.
   while kill -0 "$server_pid" 2>/dev/null; do
     if ! kill -0 "$agent_pid" 2>/dev/null; then
+      for _ in $(seq 50); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
       kill -TERM "$server_pid" 2>/dev/null || true
       break
     fi
@@ -112,6 +140,7 @@ sed -n '/^# *Submission/,$p' "$scratch/server.log"
 if [ "$status" -eq 0 ]; then
   rm -rf "$scratch"
 else
-  echo "demo: the contest server ended with status $status; its log: $scratch/server.log" >&2
+  echo "demo: the contest server ended with status $status; the logs are kept:" \
+       "$scratch/server.log, $scratch/probator.log" >&2
 fi
 exit "$status"
