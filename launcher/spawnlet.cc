@@ -32,6 +32,7 @@
 #include "launcher/command_tail.h"
 #include "launcher/shell_words.h"
 #include "platform/box.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 
@@ -165,7 +166,10 @@ int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, 
     report->add("failed", std::string(platform::box_step_name(step)) + ": " + strerror(error));
     return status_of(ST_PROCESS_CREATE);
   }
+  // The wall time runs from the program's exec to its end as the box saw it.
+  int64_t started_ms = platform::monotonic_ms();
   platform::WaitResult waited = boxed.wait_for(options.time_limit);
+  report->add("wall_ms", std::to_string(platform::monotonic_ms() - started_ms));
   if (waited != platform::WaitResult::kEnded) {
     boxed.kill();
     boxed.finish();
@@ -210,13 +214,19 @@ int run(const RunOptions& options, Report* report) {
   if (program.spawn(request) != platform::SpawnResult::kStarted) {
     return status_of(ST_PROCESS_CREATE);
   }
+  int64_t started_ms = platform::monotonic_ms();
   platform::WaitResult waited = program.wait_for(options.time_limit, false);
+  report->add("wall_ms", std::to_string(platform::monotonic_ms() - started_ms));
   program.kill_group();
   platform::ExitInfo exit = program.reap();
   switch (waited) {
-    case platform::WaitResult::kEnded: return status_of(exit, options.program_exit_code);
+    case platform::WaitResult::kEnded:
+      report->add(exit.signaled ? "signal" : "exit", std::to_string(exit.value));
+      return status_of(exit, options.program_exit_code);
     case platform::WaitResult::kTimedOut:
-    case platform::WaitResult::kStopRequested: return status_of(ST_TIME_OUT);
+    case platform::WaitResult::kStopRequested:
+      report->add("ended", "time limit");
+      return status_of(ST_TIME_OUT);
     case platform::WaitResult::kFailed: break;
   }
   // The wait itself failed: the program was killed, and the run counts as

@@ -23,6 +23,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -149,6 +150,10 @@ int main(int argc, char** argv) {
   if (words[0] == "forks") status = forks(first);
   if (words[0] == "chain") chain();
   if (words[0] == "hog") status = hog(first);
+  if (words[0] == "nap") usleep(static_cast<useconds_t>(first) * 1000);
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(first);
+  while (words[0] == "spin" && std::chrono::steady_clock::now() < until) {
+  }
   if (words[0] == "stack") status = stack(first);
   if (words[0] == "files") status = files(first, atol(words[2].c_str()));
   output << "done\n";
