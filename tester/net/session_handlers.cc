@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/signals.h"
 #include "tester/console/display.h"
 #include "tester/diagnostics.h"
 #include "tester/net/body_cursor.h"
@@ -113,7 +114,16 @@ void request_tasks(TesterOperations& tester, Message&, Message& reply) {
 }
 
 void judge_solution(TesterOperations& tester, Message& received, Message& reply) {
-  send_done(tester, reply, judge_result(extract_solution(received, tester)));
+  DoneFields fields = judge_result(extract_solution(received, tester));
+  // A judging that a stop cut short has no verdict: nothing is answered, the
+  // agent closes the connection, and the server gives the submission to
+  // another tester.
+  if (platform::stop_requested()) {
+    diagnostic(Level::kWarn,
+               "verdict: none: stopped while judging; the submission is left to the server");
+    return;
+  }
+  send_done(tester, reply, fields);
 }
 
 void ignore_message(TesterOperations&, Message&, Message&) {}
