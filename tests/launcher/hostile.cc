@@ -23,7 +23,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -151,8 +151,8 @@ int main(int argc, char** argv) {
   if (words[0] == "chain") chain();
   if (words[0] == "hog") status = hog(first);
   if (words[0] == "nap") usleep(static_cast<useconds_t>(first) * 1000);
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(first);
-  while (words[0] == "spin" && std::chrono::steady_clock::now() < until) {
+  // Spins until it has used that much CPU time, however busy the machine.
+  while (words[0] == "spin" && std::clock() < first * (CLOCKS_PER_SEC / 1000)) {
   }
   if (words[0] == "stack") status = stack(first);
   if (words[0] == "files") status = files(first, atol(words[2].c_str()));
