@@ -4,8 +4,10 @@
 #include "platform/signals.h"
 #include "tester/console/display.h"
 #include "tester/console/task_board.h"
+#include "tester/diagnostics.h"
 #include "tester/folders.h"
 #include "tester/judge/compiler_registry.h"
+#include "tester/judge/program_runner.h"
 #include "tester/judge/task_records.h"
 #include "tester/judge/task_store.h"
 #include "tester/net/connection.h"
@@ -15,8 +17,6 @@
 #include "tester/net/session_handlers.h"
 #include "tester/operator_settings.h"
 #include "tester/sandbox.h"
-#include "tester/diagnostics.h"
-#include "tester/judge/program_runner.h"
 
 Tester::Tester(Display* console, platform::FileSystem* file_system) : console_(console) {
   folders_ = std::make_unique<Folders>(console_, file_system);
@@ -126,6 +126,7 @@ StatusCode Tester::connect() {
   if (!connection_->connect_to(*hostname_, port_)) {
     diagnostic(Level::kError,
                "connect: " + server + " failed=" + quoted(connection_->connect_error()));
+    close_noted_ = true;  // nothing to close
     return ST_CONNECT;
   }
   diagnostic("connect: " + server + " connected");
@@ -143,6 +144,15 @@ void Tester::poll() {
 }
 
 bool Tester::connection_closed() const { return !session_->is_open(); }
+
+bool Tester::connection_ended() const { return session_->reader_state() == ReaderState::kClosed; }
+
+void Tester::renew_connection() {
+  disconnect();
+  session_.reset();
+  connection_ = std::make_unique<Connection>();
+  session_ = std::make_unique<Session>(*connection_, *handlers_);
+}
 
 void Tester::pause(int ms) {
   if (session_->is_open()) {

@@ -69,6 +69,12 @@ class Tester : public Configurable, public TesterOperations {
   const OperatorSettings& operator_settings() const { return *operator_; }
   // Whether the server has closed the connection.
   bool connection_closed() const;
+  // Whether the server has closed the connection and every message it sent
+  // before has been handled.
+  bool connection_ended() const;
+  // Closes the connection and makes a fresh one, with a fresh session, for
+  // the next connect().
+  void renew_connection();
 
  protected:
   // Reads [SOCKET].

@@ -5,7 +5,10 @@
 #          closes the connection, and the server gives the submission to the
 #          other agent, which judges it right;
 #   lock:  a third agent given the first one's folders refuses to start and
-#          names the agent that holds them.
+#          names the agent that holds them;
+#   reconnect: an agent with [OPERATOR] reconnect=1 outlives a server that
+#          dies mid-judging, and judges the submission again for the server
+#          started anew on the same port.
 # Usage: tests/operator/stop_and_reconnect.sh --bin DIR
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -49,10 +52,13 @@ for _ in $(seq 100); do [ -s "$scratch/port" ] && break; sleep 0.1; done
 configure() {
   mkdir -p "$scratch/a$1"
   {
+    [ "${3:-}" = reconnect ] &&
+      printf '[OPERATOR]\nreconnect=1\nreconnect_max_delay_s=1\n\n' >"$scratch/a$1/operator"
     printf '[SOCKET]\nhostname=127.0.0.1\nport=%s\n\n' "$(cat "$scratch/port")"
     printf '[FOLDERS]\nsource=%s/s/\nwork=%s/w/\ntest=%s/t/\n\n' "$2" "$2" "$2"
     printf '[COMPILER]\nname=python3\noptions=?s\ndir=%s/\next=py\ntimeout=30000\nfile=%s\n\n' \
            "$scratch" "$root/compilers/probator-python3"
+    cat "$scratch/a$1/operator" 2>/dev/null || true
   } >"$scratch/a$1/Probator.ini"
 }
 start_agent() {
@@ -88,4 +94,30 @@ wait_for "$scratch/server.log" "tester 2: submission 1 verdict: accepted (as exp
 wait "$server" || fail "the contest server ended with a failure"
 echo "stop: no verdict from the stopped agent; the other judged the submission right"
 echo "lock: a second agent on the same folders was refused"
+
+# reconnect
+rm -f "$scratch/port"
+python3 "$root/tools/contest_server/contest_server.py" --contest "$contest" \
+        --port 0 --port-file "$scratch/port" --timeout 120 >"$scratch/server1.log" 2>&1 &
+server=$!
+pids="$pids $server"
+for _ in $(seq 100); do [ -s "$scratch/port" ] && break; sleep 0.1; done
+configure 4 "$scratch/a4" reconnect
+start_agent 4
+wait_for "$scratch/server1.log" "tester 1: submission 1 sent"
+kill -KILL "$server"
+wait "$server" || true
+wait_for "$scratch/agent4.log" "reconnect: connection ended; next try in 1 s"
+python3 "$root/tools/contest_server/contest_server.py" --contest "$contest" \
+        --port "$(cat "$scratch/port")" --timeout 120 >"$scratch/server2.log" 2>&1 &
+server=$!
+pids="$pids $server"
+wait_for "$scratch/server2.log" "tester 1: submission 1 verdict: accepted (as expected)"
+wait "$server" || fail "the restarted contest server ended with a failure"
+# The finished contest's 400 ends the connection; the agent tries again.
+wait_for "$scratch/agent4.log" "error server: status=400"
+wait_for "$scratch/agent4.log" "reconnect: server not reached"
+kill -TERM "$agent4"
+wait "$agent4" || fail "the agent with reconnection did not end cleanly on SIGTERM"
+echo "reconnect: the agent judged the submission for the restarted server"
 rm -rf "$scratch"
