@@ -26,6 +26,7 @@
 // and so its group's number, cannot be given to another process.
 #include <fcntl.h>
 #include <limits.h>
+#include <malloc.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
@@ -452,5 +453,7 @@ std::string search_path(const std::string& name) {
     start = end + 1;
   }
 }
+
+void release_free_memory() { ::malloc_trim(0); }
 
 }  // namespace platform

@@ -141,6 +141,10 @@ std::string running_program_folder();
 // may execute; empty when there is none.
 std::string search_path(const std::string& name);
 
+// Gives the memory that the allocator holds free back to the system (after
+// a large message, whose pieces would otherwise stay with the process).
+void release_free_memory();
+
 }  // namespace platform
 
 #endif  // PROBATOR_PLATFORM_PROCESSES_H_
