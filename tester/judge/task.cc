@@ -55,7 +55,11 @@ StatusCode Task::store_program(const BlockPayload& slot, const char* base_name,
   const std::string work_source = folders_->work_folder() + base_name;
   folders_->reset_folder(folders_->work_folder());
   if (StatusCode r = folders_->copy_file(work_source, **path)) return r;
-  std::string what = std::string(base_name) + " task=" + label();
+  // The submission is the "solution"; the task's own programs say what they are.
+  const std::string kind = std::string(base_name) == "check"      ? "checker"
+                           : std::string(base_name) == "solution" ? "reference"
+                                                                  : base_name;
+  std::string what = kind + " task=" + label();
   if (StatusCode r = compilers_->compile(work_source, slot.compiler_name, what)) return r;
   if (StatusCode r = folders_->delete_file(**path)) return r;
   return folders_->copy_file(**path + ".exe", work_source + ".exe");

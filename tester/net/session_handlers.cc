@@ -100,6 +100,11 @@ DoneFields judge_result(StatusCode code) {
 
 void receive_task_set(TesterOperations& tester, Message& received, Message& reply) {
   StatusCode r = download_task_set(received, tester);
+  diagnostic(r == ST_NO_ERROR ? Level::kInfo : Level::kError,
+             std::string("task set: ") +
+                 (r == ST_NO_ERROR ? "stored" : "refused reason=" + quoted(status_text(r))) +
+                 " body_bytes=" + std::to_string(received.body.size()) +
+                 " code=" + std::to_string(r));
   if (r == ST_NO_ERROR) {
     build_ready(reply);
     tester.send(reply);

@@ -364,6 +364,13 @@ TEST_F(JudgingTest, DiagnosticLinesTellWhyAndHowLong) {
     }
     EXPECT_EQ(said.find(" error ") != std::string::npos, !row.fault.empty()) << said;
   }
+  // A task's own programs are named as such, with their task.
+  testing::internal::CaptureStderr();
+  add_program(1, "COMPILE-ERROR", true);
+  std::string checker = testing::internal::GetCapturedStderr();
+  EXPECT_NE(checker.find("compile: what=checker task=1 compiler=sh outcome=\"compiler error\""),
+            std::string::npos)
+      << checker;
   // In the box the compiler's first message lines come along.
   if (boxed()) {
     testing::internal::CaptureStderr();
