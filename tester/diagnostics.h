@@ -1,4 +1,4 @@
-// The operator's log beside the seed's log: one line per event, with a UTC
+// The operator's log beside the agent's log: one line per event, with a UTC
 // timestamp and a level, "key=value" fields where a line has several, e.g.
 //
 //   probator: 2026-12-07T02:33:00.125Z info test: task=1 test=2 outcome=ok wall_ms=12 ...
