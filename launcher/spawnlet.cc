@@ -279,6 +279,15 @@ int spawnlet_main(const std::vector<std::string>& arguments) {
   report.add("box", options.boxed ? "on" : "off");
   int status = run(options, &report);
   platform::kill_remaining_children();
+  // Without the box, the usage is that of everything the launcher reaped:
+  // the program and every descendant that came back to it.
+  if (!options.boxed && report.text.find("\nwall_ms=") != std::string::npos) {
+    uint64_t cpu_ms = 0;
+    uint64_t peak_kib = 0;
+    platform::reaped_children_usage(&cpu_ms, &peak_kib);
+    report.add("cpu_ms", std::to_string(cpu_ms));
+    report.add("peak_kib", std::to_string(peak_kib));
+  }
   report.add("status", std::to_string(status));
   if (options.report_file)
     platform::posix_file_system().write_file(*options.report_file, report.text);

@@ -454,6 +454,14 @@ std::string search_path(const std::string& name) {
   }
 }
 
+void reaped_children_usage(uint64_t* cpu_ms, uint64_t* peak_kib) {
+  struct rusage usage {};
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  *cpu_ms = static_cast<uint64_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+            static_cast<uint64_t>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+  *peak_kib = static_cast<uint64_t>(usage.ru_maxrss);
+}
+
 void release_free_memory() { ::malloc_trim(0); }
 
 }  // namespace platform
