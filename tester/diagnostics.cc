@@ -67,6 +67,8 @@ bool set_diagnostic_file(const std::string& path) {
   return true;
 }
 
+bool diagnostic_file_set() { return sink().file != nullptr; }
+
 void flush_diagnostics() {
   Sink& state = sink();
   for (const std::string& line : state.kept) write_line(line);

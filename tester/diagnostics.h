@@ -22,6 +22,8 @@ void diagnostic(Level level, const std::string& line);
 // From now on the lines are appended to `path`, and so are the kept ones.
 // False, with the lines kept going where they went, when it cannot be opened.
 bool set_diagnostic_file(const std::string& path);
+// Whether a file has been set.
+bool diagnostic_file_set();
 
 // Writes the kept lines; called once the screen has been given back.
 void flush_diagnostics();

@@ -34,7 +34,9 @@ StatusCode OperatorSettings::load(ConfigText& text) {
     bool valid = equals != std::string::npos;
     if (key == "log_path") {
       valid = valid && !value.empty();
-      if (valid && !set_diagnostic_file(value)) {
+      if (valid && diagnostic_file_set()) {
+        diagnostic("[OPERATOR]: log_path ignored: the command line named the file");
+      } else if (valid && !set_diagnostic_file(value)) {
         diagnostic(Level::kError, "[OPERATOR]: log_path=" + quoted(value) +
                                       " failed=" + quoted(platform::last_error_text()));
         return ST_FILE_OPEN;
