@@ -32,7 +32,9 @@
 #include "launcher/command_tail.h"
 #include "launcher/shell_words.h"
 #include "platform/box.h"
+#include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/operator_files.h"
 #include "platform/processes.h"
 
 namespace {
@@ -56,6 +58,9 @@ struct RunOptions {
   bool boxed = true;
   platform::BoxSettings box;
   std::optional<std::string> report_file;
+  // "-?err 1": the first lines the program writes to standard error go to
+  // the report (a compiler's messages).
+  bool keep_messages = false;
 };
 
 std::vector<std::string> lines_of(const std::optional<std::string>& text) {
@@ -89,6 +94,7 @@ RunOptions read_options(const CommandTail& tail) {
   options.time_limit = tail.number("-?tmr");
   options.program_exit_code = tail.number("-?xit") == 1;
   options.report_file = tail.option("-?rep");
+  options.keep_messages = tail.number("-?err") == 1;
 
   // The box is on unless "-?box" says 0.
   options.boxed = tail.option("-?box").value_or("1") != "0";
@@ -130,6 +136,30 @@ struct Report {
 
 int status_of(StatusCode code) { return exit_status_for(code); }
 
+// The first lines of what the program wrote to standard error, as one
+// "messages" line: lines joined by " | ", control bytes as spaces; none when
+// it wrote nothing.
+void add_messages(int fd, Report* report) {
+  constexpr size_t kHeadBytes = 2048;
+  constexpr int kMaxLines = 5;
+  std::string head = platform::read_head(fd, kHeadBytes);
+  std::string text;
+  int lines = 0;
+  size_t start = 0;
+  while (start < head.size() && lines < kMaxLines) {
+    size_t end = head.find('\n', start);
+    if (end == std::string::npos) end = head.size();
+    std::string line = head.substr(start, end - start);
+    start = end + 1;
+    for (char& c : line) {
+      if (static_cast<unsigned char>(c) < ' ') c = ' ';
+    }
+    if (line.find_first_not_of(' ') == std::string::npos) continue;
+    text += (lines++ == 0 ? "" : " | ") + line;
+  }
+  if (!text.empty()) report->add("messages", text);
+}
+
 // The status for a program that ended by itself.
 int status_of(const platform::ExitInfo& exit, bool program_exit_code) {
   if (program_exit_code) {
@@ -158,6 +188,11 @@ int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, 
     report->add("failed", "working folder: cannot be entered");
     return status_of(ST_PROCESS_CREATE);
   }
+  platform::UniqueFd messages;
+  if (options.keep_messages) {
+    messages = platform::open_scratch_file(box.writable_folder);
+    box.error_fd = messages.get();
+  }
   platform::BoxedRun boxed;
   platform::BoxStep step = platform::BoxStep::kNone;
   int error = 0;
@@ -165,10 +200,14 @@ int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, 
     report->add("failed", std::string(platform::box_step_name(step)) + ": " + strerror(error));
     return status_of(ST_PROCESS_CREATE);
   }
+  // The wall time runs from the program's exec to its end as the box saw it.
+  int64_t started_ms = platform::monotonic_ms();
   platform::WaitResult waited = boxed.wait_for(options.time_limit);
+  report->add("wall_ms", std::to_string(platform::monotonic_ms() - started_ms));
   if (waited != platform::WaitResult::kEnded) {
     boxed.kill();
     boxed.finish();
+    if (messages.valid()) add_messages(messages.get(), report);
     report->add("ended", waited == platform::WaitResult::kTimedOut ? "time limit" : "box died");
     return status_of(waited == platform::WaitResult::kTimedOut ? ST_TIME_OUT : ST_RUN_TIME_ERROR);
   }
@@ -177,6 +216,7 @@ int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, 
   report->add("cpu_ms", std::to_string(outcome.cpu_ms));
   report->add("peak_kib", std::to_string(outcome.peak_kib));
   report->add("memory", outcome.memory_group ? "group" : "limits");
+  if (messages.valid()) add_messages(messages.get(), report);
   if (outcome.memory_limit_hit) {
     report->add("ended", "memory limit");
     return kMemoryLimitExitStatus;
@@ -210,13 +250,19 @@ int run(const RunOptions& options, Report* report) {
   if (program.spawn(request) != platform::SpawnResult::kStarted) {
     return status_of(ST_PROCESS_CREATE);
   }
+  int64_t started_ms = platform::monotonic_ms();
   platform::WaitResult waited = program.wait_for(options.time_limit, false);
+  report->add("wall_ms", std::to_string(platform::monotonic_ms() - started_ms));
   program.kill_group();
   platform::ExitInfo exit = program.reap();
   switch (waited) {
-    case platform::WaitResult::kEnded: return status_of(exit, options.program_exit_code);
+    case platform::WaitResult::kEnded:
+      report->add(exit.signaled ? "signal" : "exit", std::to_string(exit.value));
+      return status_of(exit, options.program_exit_code);
     case platform::WaitResult::kTimedOut:
-    case platform::WaitResult::kStopRequested: return status_of(ST_TIME_OUT);
+    case platform::WaitResult::kStopRequested:
+      report->add("ended", "time limit");
+      return status_of(ST_TIME_OUT);
     case platform::WaitResult::kFailed: break;
   }
   // The wait itself failed: the program was killed, and the run counts as
@@ -233,6 +279,15 @@ int spawnlet_main(const std::vector<std::string>& arguments) {
   report.add("box", options.boxed ? "on" : "off");
   int status = run(options, &report);
   platform::kill_remaining_children();
+  // Without the box, the usage is that of everything the launcher reaped:
+  // the program and every descendant that came back to it.
+  if (!options.boxed && report.text.find("\nwall_ms=") != std::string::npos) {
+    uint64_t cpu_ms = 0;
+    uint64_t peak_kib = 0;
+    platform::reaped_children_usage(&cpu_ms, &peak_kib);
+    report.add("cpu_ms", std::to_string(cpu_ms));
+    report.add("peak_kib", std::to_string(peak_kib));
+  }
   report.add("status", std::to_string(status));
   if (options.report_file)
     platform::posix_file_system().write_file(*options.report_file, report.text);

@@ -53,6 +53,9 @@ struct BoxSettings {
   // the program has ended with exit code 0; unset: all it wrote there,
   // folders included, however it ended.
   std::optional<std::vector<std::string>> kept_files;
+  // Where the program's standard error goes, a descriptor the caller opened
+  // outside the box; -1: /dev/null like the other streams.
+  int error_fd = -1;
 };
 
 // Which step of building the box failed, for the operator.

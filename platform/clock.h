@@ -3,11 +3,15 @@
 #define PROBATOR_PLATFORM_CLOCK_H_
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
 // Milliseconds on CLOCK_MONOTONIC since an arbitrary start.
 int64_t monotonic_ms();
+
+// The time of day in UTC as "2026-12-07T02:33:00.125Z".
+std::string utc_timestamp();
 
 // A point in time a given number of milliseconds ahead.
 class Deadline {

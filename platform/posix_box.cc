@@ -337,6 +337,9 @@ bool set_limit(int resource, uint64_t soft, uint64_t hard) {
   for (int target = STDIN_FILENO; target <= STDERR_FILENO; ++target) {
     if (null_fd < 0 || ::dup2(null_fd, target) < 0) fail(report_fd, BoxStep::kFileView);
   }
+  if (settings.error_fd >= 0 && ::dup2(settings.error_fd, STDERR_FILENO) < 0) {
+    fail(report_fd, BoxStep::kFileView);
+  }
   ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
   const std::string& folder = plan.request->work_folder;
   if (!folder.empty() && ::chdir(folder.c_str()) != 0) fail(report_fd, BoxStep::kFolder);

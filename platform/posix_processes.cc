@@ -26,6 +26,7 @@
 // and so its group's number, cannot be given to another process.
 #include <fcntl.h>
 #include <limits.h>
+#include <malloc.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
@@ -452,5 +453,15 @@ std::string search_path(const std::string& name) {
     start = end + 1;
   }
 }
+
+void reaped_children_usage(uint64_t* cpu_ms, uint64_t* peak_kib) {
+  struct rusage usage {};
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  *cpu_ms = static_cast<uint64_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+            static_cast<uint64_t>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+  *peak_kib = static_cast<uint64_t>(usage.ru_maxrss);
+}
+
+void release_free_memory() { ::malloc_trim(0); }
 
 }  // namespace platform

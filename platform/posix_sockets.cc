@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/posix_internal.h"
 #include "platform/signals.h"
@@ -25,7 +26,12 @@ bool TcpSocket::connect_to(const std::string& host, uint16_t port) {
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  connect_error_.clear();
+  int looked_up = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (looked_up != 0 || found == nullptr) {
+    connect_error_ = looked_up == EAI_SYSTEM ? ::strerror(errno) : ::gai_strerror(looked_up);
+    return false;
+  }
   sockaddr_in address = *reinterpret_cast<const sockaddr_in*>(found->ai_addr);
   ::freeaddrinfo(found);
   address.sin_port = htons(port);
@@ -33,19 +39,30 @@ bool TcpSocket::connect_to(const std::string& host, uint16_t port) {
   if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
     return true;
   }
-  if (errno != EINTR) return false;
+  if (errno != EINTR) {
+    connect_error_ = ::strerror(errno);
+    return false;
+  }
   // Interrupted: the connection goes on in the background; wait for its end
   // unless the interruption was a stop request.
   for (;;) {
-    if (stop_requested()) return false;
+    if (stop_requested()) {
+      connect_error_ = "stop requested";
+      return false;
+    }
     pollfd fds[2] = {{fd_, POLLOUT, 0}, {stop_pipe_fd(), POLLIN, 0}};
     int ready = ::poll(fds, stop_pipe_fd() >= 0 ? 2 : 1, -1);
-    if (ready < 0 && errno != EINTR) return false;
+    if (ready < 0 && errno != EINTR) {
+      connect_error_ = ::strerror(errno);
+      return false;
+    }
     if (ready > 0 && fds[0].revents != 0) break;
   }
   int error = 0;
   socklen_t length = sizeof error;
-  return ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  if (error != 0) connect_error_ = ::strerror(error);
+  return error == 0;
 }
 
 bool TcpSocket::set_nonblocking() {

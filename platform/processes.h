@@ -141,6 +141,14 @@ std::string running_program_folder();
 // may execute; empty when there is none.
 std::string search_path(const std::string& name);
 
+// CPU time (user plus system, in ms) of every child and descendant this
+// process has reaped, and the largest resident size among them (KiB).
+void reaped_children_usage(uint64_t* cpu_ms, uint64_t* peak_kib);
+
+// Gives the memory that the allocator holds free back to the system (after
+// a large message, whose pieces would otherwise stay with the process).
+void release_free_memory();
+
 }  // namespace platform
 
 #endif  // PROBATOR_PLATFORM_PROCESSES_H_

@@ -24,6 +24,8 @@ class TcpSocket {
   // unknown, the connect fails, or a stop is requested meanwhile.
   bool connect_to(const std::string& host, uint16_t port);
   bool set_nonblocking();
+  // Why the last connect_to failed: the resolver's or the system's text.
+  const std::string& connect_error() const { return connect_error_; }
 
   // One receive call: the byte count, 0 when the peer has closed, -1 on an
   // error (would_block() then tells whether there was simply nothing yet).
@@ -43,6 +45,7 @@ class TcpSocket {
  private:
   int fd_ = -1;
   int last_error_ = 0;
+  std::string connect_error_;
 };
 
 }  // namespace platform

@@ -1,13 +1,16 @@
 #include "tester/folders.h"
 
 #include "tester/console/display.h"
+#include "tester/diagnostics.h"
 
 Folders::Folders(Display* console, platform::FileSystem* file_system)
     : console_(console), file_system_(file_system) {}
 
 Folders::~Folders() {
-  for (std::optional<std::string>* folder : {&work_, &source_, &test_}) {
-    if (*folder) remove_folder(**folder);
+  const std::pair<std::optional<std::string>*, platform::FolderLock*> folders[] = {
+      {&work_, &locks_[1]}, {&source_, &locks_[0]}, {&test_, &locks_[2]}};
+  for (const auto& [folder, lock] : folders) {
+    if (*folder && lock->held()) remove_folder(**folder);
   }
 }
 
@@ -56,12 +59,70 @@ StatusCode Folders::read_settings(ConfigText& text) {
 
 StatusCode Folders::check_folders() {
   console_->print("\n\nCheck loaded settings...");
+  bool existed[3] = {};
+  StatusCode created[3] = {};
+  if (StatusCode r = guard_folders(existed, created)) return r;
   console_->print("\ncheck source folder ... ");
-  if (StatusCode r = prepare_folder(*source_, true)) return r;
+  if (StatusCode r = check_folder(*source_, existed[0], created[0])) return r;
   console_->print("\ncheck work folder ... ");
-  if (StatusCode r = prepare_folder(*work_, true)) return r;
+  if (StatusCode r = check_folder(*work_, existed[1], created[1])) return r;
   console_->print("\ncheck test files folder ... ");
-  return prepare_folder(*test_, true);
+  return check_folder(*test_, existed[2], created[2]);
+}
+
+// Nothing is emptied before every folder is known to be this agent's own.
+StatusCode Folders::guard_folders(bool existed[3], StatusCode created[3]) {
+  const std::pair<const char*, const std::string*> folders[] = {
+      {"source", &*source_}, {"work", &*work_}, {"test", &*test_}};
+  std::string real[3];
+  // A folder that could not be made fails at its turn in the log; the ones
+  // before it are emptied first, as usual, and are locked like all.
+  int usable = 0;
+  for (; usable < 3; ++usable) {
+    const std::string& path = *folders[usable].second;
+    existed[usable] = file_system_->open_folder(path) != nullptr;
+    if (!existed[usable]) created[usable] = create_path(path);
+    if (created[usable] != ST_NO_ERROR) {
+      diagnostic(Level::kError, std::string("folders: ") + folders[usable].first + "=" +
+                                    quoted(path) + " failed=" +
+                                    quoted("cannot be created: " + platform::last_error_text()));
+      break;
+    }
+    real[usable] = platform::real_folder(path);
+  }
+  diagnostic("folders: source=" + quoted(real[0]) + " work=" + quoted(real[1]) +
+             " test=" + quoted(real[2]));
+  for (int i = 0; i < usable; ++i) {
+    for (int j = 0; j < usable; ++j) {
+      if (i == j || real[i].empty() || real[j].empty() || !real[j].starts_with(real[i])) continue;
+      diagnostic(Level::kError,
+                 std::string("folders: failed=\"") + folders[j].first +
+                     (real[i] == real[j] ? " is the same folder as " : " is inside ") +
+                     folders[i].first + ": the three folders must be distinct, none inside "
+                     "another\"");
+      return ST_INI_KEY;
+    }
+  }
+  for (int i = 0; i < usable; ++i) {
+    int error = 0;
+    if (locks_[i].take(*folders[i].second, &error)) continue;
+    std::string holders = error == 0 ? platform::lock_holders(*folders[i].second) : "";
+    diagnostic(Level::kError,
+               std::string("folders: ") + folders[i].first + "=" + quoted(real[i]) + " failed=" +
+                   quoted(error != 0 ? "cannot be locked" : "held by another agent") +
+                   (holders.empty() ? "" : " holder=" + quoted(holders)));
+    // Start-up stops here: the folders locked so far are left as they are.
+    for (platform::FolderLock& lock : locks_) lock.release();
+    return ST_FOLDER_LIST;
+  }
+  return ST_NO_ERROR;
+}
+
+StatusCode Folders::check_folder(const std::string& path, bool existed, StatusCode created) {
+  if (existed) return prepare_folder(path, true);
+  console_->print("not exist");
+  console_->print(created != ST_NO_ERROR ? " (creation fail)" : " (creating done)");
+  return created;
 }
 
 StatusCode Folders::prepare_folder(const std::string& path, bool verbose) {
@@ -70,11 +131,13 @@ StatusCode Folders::prepare_folder(const std::string& path, bool verbose) {
     // A folder that cannot be listed counts as missing.
     if (verbose) console_->print("not exist");
     StatusCode result = create_path(path);
+    if (result != ST_NO_ERROR) failed(result, "create folder", path);
     if (verbose) console_->print(result != ST_NO_ERROR ? " (creation fail)" : " (creating done)");
     return result;
   }
   if (verbose) console_->print("exist");
   StatusCode result = empty_folder(*folder);
+  if (result != ST_NO_ERROR) failed(result, "empty", path);
   if (verbose) console_->print(result != ST_NO_ERROR ? " (clearing fail)" : " (clearing done)");
   return result;
 }
@@ -156,10 +219,18 @@ std::string Folders::join_path(std::string_view first, std::string_view second,
   return path;
 }
 
+// The failure of a file operation, with the path and the system's reason.
+StatusCode Folders::failed(StatusCode code, const char* operation, const std::string& path) {
+  diagnostic(Level::kError, std::string("file: op=") + operation + " path=" + quoted(path) +
+                                " failed=" + quoted(platform::last_error_text()) +
+                                " code=" + std::to_string(code));
+  return code;
+}
+
 StatusCode Folders::write_file(const std::string& name, std::string_view bytes) {
   switch (file_system_->write_file(name, bytes)) {
-    case platform::WriteResult::kCreateFailed: return ST_FILE_OPEN;
-    case platform::WriteResult::kShortWrite: return ST_FILE_WRITE;
+    case platform::WriteResult::kCreateFailed: return failed(ST_FILE_OPEN, "create", name);
+    case platform::WriteResult::kShortWrite: return failed(ST_FILE_WRITE, "write", name);
     case platform::WriteResult::kOk:
     case platform::WriteResult::kCloseFailed:  // the bytes are written
       break;
@@ -168,7 +239,8 @@ StatusCode Folders::write_file(const std::string& name, std::string_view bytes) 
 }
 
 StatusCode Folders::copy_file(const std::string& new_name, const std::string& existing) {
-  return file_system_->copy_file(new_name, existing) ? ST_NO_ERROR : ST_FILE_COPY;
+  if (file_system_->copy_file(new_name, existing)) return ST_NO_ERROR;
+  return failed(ST_FILE_COPY, "copy", existing + " -> " + new_name);
 }
 
 StatusCode Folders::move_file(const std::string& new_name, const std::string& existing) {
@@ -176,7 +248,7 @@ StatusCode Folders::move_file(const std::string& new_name, const std::string& ex
 }
 
 StatusCode Folders::delete_file(const std::string& name) {
-  return file_system_->delete_file(name) ? ST_NO_ERROR : ST_FILE_MOVE;
+  return file_system_->delete_file(name) ? ST_NO_ERROR : failed(ST_FILE_MOVE, "delete", name);
 }
 
 bool Folders::file_exists(const std::string& name, platform::Links links) {

@@ -3,7 +3,10 @@
 // source: where a received solution is stored, with its compiled program;
 // work: where solutions are compiled and every test runs, reset before use;
 // test: where the task set and its tests are laid out.
-// All three are emptied at start and emptied and removed at exit. Folder paths
+// All three are emptied at start and emptied and removed at exit. They must be
+// distinct, none inside another, and each is locked for the agent's whole
+// run: a second agent on the same folders refuses to start, and a folder
+// that was not locked is never emptied or removed. Folder paths
 // end with "/"; file paths are a folder path followed by a file name.
 #ifndef PROBATOR_TESTER_FOLDERS_H_
 #define PROBATOR_TESTER_FOLDERS_H_
@@ -14,6 +17,7 @@
 
 #include "common/status.h"
 #include "platform/files.h"
+#include "platform/operator_files.h"
 #include "tester/configurable.h"
 
 class Display;
@@ -22,7 +26,8 @@ class Folders : public Configurable {
  public:
   explicit Folders(Display* console,
                    platform::FileSystem* file_system = &platform::posix_file_system());
-  // Empties and removes the work, source and test folders, in that order.
+  // Empties and removes the work, source and test folders, in that order;
+  // only those that this agent locked.
   ~Folders() override;
 
   const std::string& work_folder() const { return path_or_empty(work_); }
@@ -73,12 +78,21 @@ class Folders : public Configurable {
   static const std::string& path_or_empty(const std::optional<std::string>& path);
   StatusCode read_settings(ConfigText& text);
   StatusCode check_folders();
+  StatusCode failed(StatusCode code, const char* operation, const std::string& path);
+  // Creates the missing folders, checks that they are distinct and locks
+  // them: 0, the creation's failure, 105 for folders that are the same or
+  // nested, 10000 for a folder another agent holds. `existed` tells which
+  // folders stood there before.
+  StatusCode guard_folders(bool existed[3], StatusCode created[3]);
+  StatusCode check_folder(const std::string& path, bool existed, StatusCode created);
   StatusCode empty_folder(platform::Folder& folder);
   StatusCode empty_subfolder(platform::Folder& parent, const std::string& name);
 
   std::optional<std::string> work_;
   std::optional<std::string> source_;
   std::optional<std::string> test_;
+  // Held on source, work and test, in that order.
+  platform::FolderLock locks_[3];
   Display* console_;
   platform::FileSystem* file_system_;
 };

@@ -18,12 +18,26 @@ constexpr char kUsage[] =
     "compiles and runs the solutions it receives, and reports their verdicts.\n"
     "\n"
     "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n";
+    "  --version  show the version and exit\n"
+    "  --diagnostics=FILE  append the diagnostic log to FILE (before CONFIG-FILE;\n"
+    "                      it takes the place of [OPERATOR] log_path)\n";
+
+constexpr char kDiagnosticsOption[] = "--diagnostics=";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string config_file = "Probator.ini";
+  // The diagnostic log's file comes first, when it is given.
+  if (argc > 1 && std::strncmp(argv[1], kDiagnosticsOption, sizeof kDiagnosticsOption - 1) == 0) {
+    const char* path = argv[1] + sizeof kDiagnosticsOption - 1;
+    if (!set_diagnostic_file(path)) {
+      std::fprintf(stderr, "probator: cannot open the diagnostic log '%s'\n", path);
+      return 2;
+    }
+    --argc;
+    ++argv;
+  }
   if (argc > 1) {
     if (std::strcmp(argv[1], "--help") == 0) {
       std::fputs(kUsage, stdout);

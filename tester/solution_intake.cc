@@ -6,6 +6,7 @@
 #include "common/base64.h"
 #include "tester/console/display.h"
 #include "tester/console/task_board.h"
+#include "tester/diagnostics.h"
 #include "tester/folders.h"
 #include "tester/judge/compiler_registry.h"
 #include "tester/judge/task_store.h"
@@ -40,9 +41,18 @@ StatusCode Tester::receive_solution(const SolutionRecord& record) {
 // goes up before compiling starts.
 StatusCode Tester::intake_steps(const SolutionRecord& record, const std::string& source,
                                 const std::string& work) {
-  if (StatusCode r = folders_->write_file(source, base64_decode(record.text.c_str()))) return r;
+  std::string text = base64_decode(record.text.c_str());
+  diagnostic("submission: task=" + std::to_string(record.task_number) + " compiler=" +
+             quoted(record.compiler_name) + " source_bytes=" + std::to_string(text.size()) +
+             " hash=" + short_hash(text));
+  if (StatusCode r = folders_->write_file(source, text)) return r;
+  text.clear();
   TaskBoardEntry* entry = board_->find(board_index(record));
-  if (entry == nullptr) return ST_WRONG_TASK_NUMBER;
+  if (entry == nullptr) {
+    diagnostic(Level::kError, "submission: task=" + std::to_string(record.task_number) +
+                                  " failed=\"no such task in the task set\"");
+    return ST_WRONG_TASK_NUMBER;
+  }
   board_->count_received(entry);
   if (StatusCode r = folders_->reset_folder(folders_->work_folder())) return r;
   if (StatusCode r = folders_->copy_file(work, source)) return r;

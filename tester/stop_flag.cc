@@ -7,3 +7,5 @@ bool g_stop = false;
 bool stop_flag() { return g_stop; }
 
 void set_stop_flag() { g_stop = true; }
+
+void clear_stop_flag() { g_stop = false; }

@@ -1,10 +1,13 @@
 #include "tester/tester.h"
 
+#include "platform/operator_files.h"
 #include "platform/signals.h"
 #include "tester/console/display.h"
 #include "tester/console/task_board.h"
+#include "tester/diagnostics.h"
 #include "tester/folders.h"
 #include "tester/judge/compiler_registry.h"
+#include "tester/judge/program_runner.h"
 #include "tester/judge/task_records.h"
 #include "tester/judge/task_store.h"
 #include "tester/net/connection.h"
@@ -12,6 +15,7 @@
 #include "tester/net/protocol_error.h"
 #include "tester/net/session.h"
 #include "tester/net/session_handlers.h"
+#include "tester/operator_settings.h"
 #include "tester/sandbox.h"
 
 Tester::Tester(Display* console, platform::FileSystem* file_system) : console_(console) {
@@ -31,6 +35,7 @@ Tester::Tester(Display* console, platform::FileSystem* file_system) : console_(c
   connection_ = std::make_unique<Connection>();
   session_ = std::make_unique<Session>(*connection_, *handlers_);
   sandbox_ = std::make_unique<Sandbox>(folders_.get(), console_);
+  operator_ = std::make_unique<OperatorSettings>();
 }
 
 Tester::~Tester() {
@@ -48,11 +53,15 @@ Tester::~Tester() {
 StatusCode Tester::init(const std::string& file_name) {
   std::string bytes;
   switch (folders_->file_system().read_file(file_name, &bytes, platform::Links::kFollow)) {
-    case platform::ReadResult::kOpenFailed: return ST_INI_OPEN;
+    case platform::ReadResult::kOpenFailed:
+      diagnostic(Level::kError, "start: config=" + quoted(file_name) +
+                                    " failed=" + quoted(platform::last_error_text()));
+      return ST_INI_OPEN;
     case platform::ReadResult::kReadFailed: return ST_INI_READ;
     case platform::ReadResult::kCloseFailed: return ST_INI_CLOSE;
     case platform::ReadResult::kOk: break;
   }
+  diagnostic("start: version=0.74 config=" + quoted(file_name));
   ConfigText text(std::move(bytes));
   sandbox_->set_config_file(file_name);
   return load_components(text);
@@ -60,6 +69,7 @@ StatusCode Tester::init(const std::string& file_name) {
 
 StatusCode Tester::load_components(ConfigText& text) {
   if (StatusCode r = console_->load_once(text)) return r;
+  if (StatusCode r = operator_->load_once(text)) return r;
   console_->print_format("This is tester version 0.74 (last update %s %s)", __TIME__, __DATE__);
 
   console_->print("\n\nLoading network settings...");
@@ -71,6 +81,14 @@ StatusCode Tester::load_components(ConfigText& text) {
 
   console_->print("\n\nInitialization internal compilers...");
   if (StatusCode r = compilers_->load_once(text)) return r;
+  // Every run reports how it went; the source folder is the agent's alone.
+  set_usage_report_file(folders_->source_folder() + "run-report.txt");
+  const std::string launcher = launcher_path();
+  if (launcher.empty()) {
+    diagnostic(Level::kError, "start: launcher=none failed=\"no spawnlet beside probator nor on PATH\"");
+  } else {
+    diagnostic("start: launcher=" + quoted(launcher));
+  }
 
   console_->print("\n\nInitialization tester subsystem...");
   if (StatusCode r = store_->load_once(text)) return r;
@@ -78,6 +96,7 @@ StatusCode Tester::load_components(ConfigText& text) {
   if (StatusCode r = sandbox_->load_once(text)) return r;
 
   console_->print("\n\nInitialization program complite.");
+  diagnostic("start: ready reconnect=" + std::string(operator_->reconnect() ? "1" : "0"));
   return ST_NO_ERROR;
 }
 
@@ -103,12 +122,37 @@ StatusCode Tester::load(ConfigText& text) {
 }
 
 StatusCode Tester::connect() {
-  if (!connection_->connect_to(*hostname_, port_)) return ST_CONNECT;
+  std::string server = "server=" + quoted(*hostname_ + ":" + std::to_string(port_));
+  if (!connection_->connect_to(*hostname_, port_)) {
+    diagnostic(Level::kError,
+               "connect: " + server + " failed=" + quoted(connection_->connect_error()));
+    close_noted_ = true;  // nothing to close
+    return ST_CONNECT;
+  }
+  diagnostic("connect: " + server + " connected");
+  close_noted_ = false;
   connection_->set_nonblocking();
   return ST_NO_ERROR;
 }
 
-void Tester::poll() { session_->poll(); }
+void Tester::poll() {
+  session_->poll();
+  if (!close_noted_ && connection_closed()) {
+    diagnostic(Level::kWarn, "connection: closed by the server");
+    close_noted_ = true;
+  }
+}
+
+bool Tester::connection_closed() const { return !session_->is_open(); }
+
+bool Tester::connection_ended() const { return session_->reader_state() == ReaderState::kClosed; }
+
+void Tester::renew_connection() {
+  disconnect();
+  session_.reset();
+  connection_ = std::make_unique<Connection>();
+  session_ = std::make_unique<Session>(*connection_, *handlers_);
+}
 
 void Tester::pause(int ms) {
   if (session_->is_open()) {
@@ -118,7 +162,11 @@ void Tester::pause(int ms) {
   }
 }
 
-void Tester::disconnect() { connection_->close(); }
+void Tester::disconnect() {
+  if (!close_noted_) diagnostic("connection: closed by the agent");
+  close_noted_ = true;
+  connection_->close();
+}
 
 std::string Tester::compilers_string() const { return compilers_->compilers_string(); }
 

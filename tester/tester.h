@@ -24,6 +24,7 @@ class Session;
 class TaskBoard;
 class TaskStore;
 
+class OperatorSettings;
 class Sandbox;
 
 class Tester : public Configurable, public TesterOperations {
@@ -65,6 +66,15 @@ class Tester : public Configurable, public TesterOperations {
   TaskStore& store() { return *store_; }
   const std::optional<std::string>& hostname() const { return hostname_; }
   uint32_t port() const { return port_; }
+  const OperatorSettings& operator_settings() const { return *operator_; }
+  // Whether the server has closed the connection.
+  bool connection_closed() const;
+  // Whether the server has closed the connection and every message it sent
+  // before has been handled.
+  bool connection_ended() const;
+  // Closes the connection and makes a fresh one, with a fresh session, for
+  // the next connect().
+  void renew_connection();
 
  protected:
   // Reads [SOCKET].
@@ -85,6 +95,9 @@ class Tester : public Configurable, public TesterOperations {
   std::unique_ptr<Connection> connection_;
   std::unique_ptr<Session> session_;
   std::unique_ptr<Sandbox> sandbox_;
+  std::unique_ptr<OperatorSettings> operator_;
+  // Whether the connection's end has been noted in the diagnostic log.
+  bool close_noted_ = false;
   std::optional<std::string> hostname_;
   uint32_t port_ = 0;
 };

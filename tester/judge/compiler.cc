@@ -28,6 +28,8 @@ Compiler::Compiler(Folders* folders, Display* console, std::string file, std::st
       dir_(std::move(dir)),
       ext_(std::move(ext)),
       timeout_(timeout) {
+  // The compiler's first messages go to the diagnostic log.
+  keep_messages(true);
   console_->print_format("\nexecute file \"%s\"", file_.c_str());
   console_->print_format("\ncommand line to \"%s\"", options_.c_str());
   console_->print_format("\nextension to \"%s\"", ext_.c_str());

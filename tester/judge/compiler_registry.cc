@@ -1,12 +1,24 @@
 #include "tester/judge/compiler_registry.h"
 
 #include "tester/console/display.h"
+#include "tester/diagnostics.h"
 #include "tester/folders.h"
+#include "platform/operator_files.h"
 
-StatusCode CompilerRegistry::compile(const std::string& source, const std::string& compiler_name) {
+StatusCode CompilerRegistry::compile(const std::string& source, const std::string& compiler_name,
+                                     const std::string& what) {
   for (Entry& entry : compilers_) {
-    if (entry.name == compiler_name) return entry.compiler->compile(source);
+    if (entry.name != compiler_name) continue;
+    StatusCode result = entry.compiler->compile(source);
+    const std::string& usage = entry.compiler->last_usage().fields;
+    diagnostic(result == ST_NO_ERROR ? Level::kInfo : Level::kWarn,
+               "compile: what=" + what + " compiler=" + quoted(compiler_name) +
+                   " outcome=" + quoted(result == ST_NO_ERROR ? "done" : status_text(result)) +
+                   " code=" + std::to_string(result) + (usage.empty() ? "" : " " + usage));
+    return result;
   }
+  diagnostic(Level::kError, "compile: what=" + what + " compiler=" + quoted(compiler_name) +
+                                " failed=\"no such compiler\" known=" + quoted(compilers_string_));
   return ST_WRONG_COMPILER_LINE;
 }
 
@@ -51,7 +63,13 @@ bool CompilerRegistry::load_section(ConfigText& text, size_t header) {
   console_->print("\ncheck compiler file name ... ");
   if (folders_->file_exists(file)) {
     console_->print("done");
+    std::string resolved = platform::real_folder(file);
+    if (!resolved.empty()) resolved.pop_back();  // a file: no "/" after it
+    diagnostic("compiler: name=" + quoted(name) + " file=" + quoted(file) +
+               " resolved=" + quoted(resolved) + " time_limit_ms=" + std::to_string(timeout));
   } else {
+    diagnostic(Level::kWarn, "compiler: name=" + quoted(name) + " file=" + quoted(file) +
+                                 " dropped=" + quoted(platform::last_error_text()));
     console_->print("error");
     console_->print("\ncompiler file does not exist. check ini file.");
     console_->print("\nI will remove it from compilers list.");

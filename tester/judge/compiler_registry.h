@@ -22,7 +22,10 @@ class CompilerRegistry : public Configurable {
   // Compiles `source` with the compiler named exactly `compiler_name` (the
   // one of the latest section, when two share a name). 2 when no compiler has
   // that name, else the compilation's result.
-  StatusCode compile(const std::string& source, const std::string& compiler_name);
+  // `what` names the program in the diagnostic line ("solution", "checker
+  // task=3").
+  StatusCode compile(const std::string& source, const std::string& compiler_name,
+                     const std::string& what = "solution");
   // The names joined by ";", newest section first.
   const std::string& compilers_string() const { return compilers_string_; }
 

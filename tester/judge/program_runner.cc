@@ -10,7 +10,10 @@
 #include "common/base64.h"
 #include "common/exit_status.h"
 #include "platform/processes.h"
+#include "platform/files.h"
+#include "platform/operator_files.h"
 #include "platform/signals.h"
+#include "tester/diagnostics.h"
 
 namespace {
 
@@ -20,6 +23,11 @@ constexpr char kLauncherName[] = "spawnlet";
 constexpr uint64_t kLauncherGraceMs = 1000;
 
 std::string& launcher_override() {
+  static std::string path;
+  return path;
+}
+
+std::string& usage_report_file() {
   static std::string path;
   return path;
 }
@@ -97,6 +105,10 @@ std::vector<std::string> launcher_arguments(const std::string& program,
 
 void set_launcher_path_for_testing(const std::string& path) { launcher_override() = path; }
 
+void set_usage_report_file(const std::string& path) { usage_report_file() = path; }
+
+std::string launcher_path() { return find_launcher(); }
+
 void set_box_options(const std::optional<BoxOptions>& options) { box_options() = options; }
 
 StatusCode ProgramRunner::run_program(const std::string& program, const std::string& arguments,
@@ -105,20 +117,32 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
                                       const std::string& report_file,
                                       const std::optional<std::string>& kept_files) {
   memory_limit_hit_ = false;
+  usage_ = RunUsage{};
   // A stopping agent starts nothing more.
   if (platform::stop_requested()) return ST_LAUNCHER_HUNG;
 
   platform::SpawnRequest request;
   request.path = find_launcher();
-  if (request.path.empty()) return ST_PROCESS_CREATE;
+  if (request.path.empty()) {
+    diagnostic(Level::kError, "run: program=" + quoted(program) +
+                                  " failed=\"no launcher spawnlet beside probator nor on PATH\"");
+    return ST_PROCESS_CREATE;
+  }
   request.argv.push_back(request.path);
   for (std::string& argument :
        launcher_arguments(program, arguments, work_folder, time_limit, space_limit, exit_codes)) {
     request.argv.push_back(std::move(argument));
   }
-  if (!report_file.empty()) {
+  const std::string& report = report_file.empty() ? usage_report_file() : report_file;
+  if (!report.empty()) {
     request.argv.push_back("-?rep");
-    request.argv.push_back(encode_argument(report_file));
+    request.argv.push_back(encode_argument(report));
+    // A launcher that dies writes none: no older report may stand in.
+    platform::posix_file_system().delete_file(report);
+  }
+  if (keep_messages_) {
+    request.argv.push_back("-?err");
+    request.argv.push_back(encode_argument("1"));
   }
   if (kept_files) {
     request.argv.push_back("-?out");
@@ -128,7 +152,11 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
   request.die_with_parent = true;
 
   platform::Process launcher;
-  if (launcher.spawn(request) != platform::SpawnResult::kStarted) return ST_PROCESS_CREATE;
+  if (launcher.spawn(request) != platform::SpawnResult::kStarted) {
+    diagnostic(Level::kError, "run: launcher=" + quoted(request.path) +
+                                  " failed=" + quoted(platform::last_error_text()));
+    return ST_PROCESS_CREATE;
+  }
 
   // The sum is taken in 64 bits: a limit close to 2^32 ms must not wrap
   // around to a deadline shorter than the limit itself.
@@ -141,6 +169,30 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
     return ST_LAUNCHER_HUNG;
   }
   platform::ExitInfo exit = launcher.reap();
+  if (!report.empty()) read_usage(report);
   memory_limit_hit_ = !exit.signaled && exit.value == kMemoryLimitExitStatus;
   return exit.signaled ? ST_LAUNCHER_DIED : status_for_exit(exit.value);
+}
+
+// The report holds one "key=value" line each; the box's state and the
+// launcher's status are left out, the code the agent gets tells the latter.
+void ProgramRunner::read_usage(const std::string& report_file) {
+  std::string text;
+  if (platform::posix_file_system().read_file(report_file, &text, platform::Links::kNoFollow) !=
+      platform::ReadResult::kOk) {
+    return;
+  }
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    std::string key = line.substr(0, equals);
+    std::string value = line.substr(equals + 1);
+    if (key == "box" || key == "status") continue;
+    usage_.fields += (usage_.fields.empty() ? "" : " ") + key + "=" + quoted(value);
+  }
 }

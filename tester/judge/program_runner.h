@@ -45,6 +45,22 @@ struct BoxOptions {
 // hold (a box around the working folder).
 void set_box_options(const std::optional<BoxOptions>& options);
 
+// How the last run went, as the launcher's report told it.
+struct RunUsage {
+  // The report's fields but the box and status lines, as "key=value" with
+  // values quoted where needed: "wall_ms=12 exit=0 cpu_ms=3 peak_kib=1520
+  // memory=group"; empty when no report was read.
+  std::string fields;
+};
+
+// Where every run's report goes unless the caller names a file; empty: no
+// report. The agent sets it once the folders are known.
+void set_usage_report_file(const std::string& path);
+
+// The launcher that runs every program; empty when there is none beside the
+// agent nor on PATH.
+std::string launcher_path();
+
 // Base of everything that runs programs: compilers, test cases, the output
 // checker.
 class ProgramRunner {
@@ -70,13 +86,23 @@ class ProgramRunner {
 
   // Whether the memory limit ended the program of the last run (4000).
   bool memory_limit_hit() const { return memory_limit_hit_; }
+  // How the last run went (time, memory, how it ended).
+  const RunUsage& last_usage() const { return usage_; }
 
  protected:
+  // Whether the first lines the program writes to standard error go to the
+  // run's report (a boxed run only); off by default.
+  void keep_messages(bool keep) { keep_messages_ = keep; }
+
   Folders* folders_;
   Display* console_;
 
  private:
+  void read_usage(const std::string& report_file);
+
   bool memory_limit_hit_ = false;
+  bool keep_messages_ = false;
+  RunUsage usage_;
 };
 
 // For tests: makes run_program start the program at `path` in place of the

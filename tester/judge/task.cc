@@ -4,6 +4,7 @@
 
 #include "common/base64.h"
 #include "tester/console/display.h"
+#include "tester/diagnostics.h"
 #include "tester/folders.h"
 #include "tester/judge/compiler_registry.h"
 #include "tester/judge/output_checker.h"
@@ -54,7 +55,12 @@ StatusCode Task::store_program(const BlockPayload& slot, const char* base_name,
   const std::string work_source = folders_->work_folder() + base_name;
   folders_->reset_folder(folders_->work_folder());
   if (StatusCode r = folders_->copy_file(work_source, **path)) return r;
-  if (StatusCode r = compilers_->compile(work_source, slot.compiler_name)) return r;
+  // The submission is the "solution"; the task's own programs say what they are.
+  const std::string kind = std::string(base_name) == "check"      ? "checker"
+                           : std::string(base_name) == "solution" ? "reference"
+                                                                  : base_name;
+  std::string what = kind + " task=" + label();
+  if (StatusCode r = compilers_->compile(work_source, slot.compiler_name, what)) return r;
   if (StatusCode r = folders_->delete_file(**path)) return r;
   return folders_->copy_file(**path + ".exe", work_source + ".exe");
 }
@@ -63,9 +69,14 @@ StatusCode Task::test_solution(const std::string& executable, OutputChecker& che
   console_->print("\n\nStart testing solution.");
   for (auto& [number, test] : tests_) {
     console_->print_format("\ntest %02u: ", static_cast<unsigned>(number));
-    if (StatusCode r = test->run(executable, *this, checker)) {
+    StatusCode r = test->run(executable, *this, checker);
+    bool memory = r == ST_RUN_TIME_ERROR && test->memory_limit_hit();
+    const std::string& usage = test->solution_usage().fields;
+    diagnostic("test: task=" + label() + " test=" + std::to_string(number) + " outcome=" +
+               quoted(r == ST_NO_ERROR ? "ok" : memory ? "memory limit exceeded" : status_text(r)) +
+               (usage.empty() ? "" : " " + usage));
+    if (r != ST_NO_ERROR) {
       // A run-time error that the memory limit caused says so.
-      bool memory = r == ST_RUN_TIME_ERROR && test->memory_limit_hit();
       console_->print_format("error (%s)", memory ? "memory limit exceeded" : status_text(r));
       console_->print("\n error.");
       // A test number can be any 32-bit number the server sent: the sum
@@ -76,4 +87,10 @@ StatusCode Task::test_solution(const std::string& executable, OutputChecker& che
   }
   console_->print("\n done.");
   return ST_NO_ERROR;
+}
+
+// The task's number, the name of its folder.
+std::string Task::label() const {
+  std::string name = folder_.substr(0, folder_.size() - 1);
+  return name.substr(name.rfind('/') + 1);
 }

@@ -50,6 +50,7 @@ class Task {
   const std::optional<std::string>& grammar() const { return grammar_; }
 
  private:
+  std::string label() const;
   StatusCode store_program(const BlockPayload& slot, const char* base_name,
                            std::optional<std::string>* path);
 

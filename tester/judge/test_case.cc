@@ -39,15 +39,16 @@ StatusCode TestCase::run(const std::string& executable, const Task& task, Output
   const std::string output = work + "output.txt";
   const char tested_name[] = "toutput.txt";
   const std::string tested = work + tested_name;
+  solution_usage_ = RunUsage{};
 
   if (StatusCode r = folders_->reset_folder(work)) return r;
   if (StatusCode r = folders_->copy_file(program, executable)) return r;
   if (!input_) return ST_FILE_COPY;
   if (StatusCode r = folders_->copy_file(input, *input_)) return r;
-  if (StatusCode r = run_program(program, "", work, task.time_limit(), task.space_limit(),
-                                 ExitCodes::kVerdict, "", kOutputName)) {
-    return r;
-  }
+  StatusCode ran = run_program(program, "", work, task.time_limit(), task.space_limit(),
+                               ExitCodes::kVerdict, "", kOutputName);
+  solution_usage_ = last_usage();
+  if (ran != ST_NO_ERROR) return ran;
   if (!folders_->file_exists(output, platform::Links::kNoFollow)) return ST_OUTPUT_FORMAT;
   // The move never replaces: whatever the solution left under the tested
   // output's name goes, and the move is tried again.

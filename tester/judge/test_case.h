@@ -30,7 +30,11 @@ class TestCase : public ProgramRunner {
 
   const std::string& folder() const { return folder_; }
 
+  // How the solution's run of the last test went.
+  const RunUsage& solution_usage() const { return solution_usage_; }
+
  private:
+  RunUsage solution_usage_;
   StatusCode produce_expected_output(const Task& task);
 
   std::string folder_;

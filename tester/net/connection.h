@@ -24,6 +24,7 @@ class Connection : public ByteStream {
   // 65536, as the 16-bit port field holds it.
   bool connect_to(const std::string& host_name, uint32_t port);
   bool set_nonblocking();
+  const std::string& connect_error() const { return socket_.connect_error(); }
 
   ssize_t receive(void* buffer, size_t size) override { return socket_.receive(buffer, size); }
   ssize_t send(const void* data, size_t length) override { return socket_.send(data, length); }

@@ -66,16 +66,16 @@ void ReceiveBuffer::copy_pending(char* destination, size_t count) const {
 
 void ReceiveBuffer::take_pending(std::string* text, size_t count) {
   // Appended piece by piece into reserved room: a large body is written
-  // once, not first zeroed.
+  // once, not first zeroed. Each chunk goes as soon as it has been copied,
+  // so that a body never stands in memory twice.
   text->clear();
   text->reserve(count);
-  size_t start = offset_;
-  for (size_t index = 0; text->size() < count; ++index) {
-    const Chunk& chunk = chunks_[index];
-    text->append(chunk.bytes.get() + start, std::min(count - text->size(), chunk.size - start));
-    start = 0;
+  while (text->size() < count) {
+    const Chunk& chunk = chunks_.front();
+    size_t piece = std::min(count - text->size(), chunk.size - offset_);
+    text->append(chunk.bytes.get() + offset_, piece);
+    consume(piece);
   }
-  consume(count);
 }
 
 void ReceiveBuffer::consume(size_t count) {

@@ -17,6 +17,7 @@
 // one per poll, and only then turns Closed, after which polls do nothing.
 #include "tester/net/session.h"
 
+#include "platform/processes.h"
 #include "tester/net/byte_stream.h"
 #include "tester/net/handler_set.h"
 
@@ -26,12 +27,22 @@ Session::Session(ByteStream& connection, HandlerSet& handlers)
       buffer_(connection, ReceiveBuffer::kSessionChunkSize),
       reader_(buffer_, handlers) {}
 
+// A task set's body is stored once it has been handled: its room, and the
+// pieces it arrived in, go back to the system instead of staying with the
+// idle agent.
+void Session::release_large_body() {
+  if (received_.body.capacity() < kKeptBodyBytes) return;
+  std::string().swap(received_.body);
+  platform::release_free_memory();
+}
+
 bool Session::send(const Message& message) { return write_message(message, connection_); }
 
 bool Session::poll() {
   if (reader_.state() == ReaderState::kClosed) return false;
   if (reader_.read(received_)) {
     handlers_.dispatch(received_, reply_);
+    release_large_body();
     return true;
   }
   if (reader_.state() == ReaderState::kBadFormat) {

@@ -44,6 +44,10 @@ class Session final : public MessageChannel {
   ReaderState reader_state() const { return reader_.state(); }
 
  private:
+  // A received body larger than this is given back once handled.
+  static constexpr size_t kKeptBodyBytes = 1 << 20;
+  void release_large_body();
+
   ByteStream& connection_;
   HandlerSet& handlers_;
   ReceiveBuffer buffer_;

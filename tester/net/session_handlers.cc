@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/signals.h"
 #include "tester/console/display.h"
+#include "tester/diagnostics.h"
 #include "tester/net/body_cursor.h"
 #include "tester/net/message.h"
 #include "tester/net/message_builders.h"
@@ -16,14 +18,23 @@
 namespace {
 
 void send_done(TesterOperations& tester, Message& reply, const DoneFields& fields) {
+  diagnostic(fields.result < 0 ? Level::kWarn : Level::kInfo,
+             "verdict: result=" + std::to_string(fields.result) +
+                 " test=" + std::to_string(fields.test_number) +
+                 (fields.text == nullptr ? "" : " text=" + quoted(fields.text)));
   build_done(reply, fields.result, fields.text, fields.test_number);
   tester.send(reply);
 }
 
 // The fatal answers: one log line, no reply, and the main loop ends after
 // this poll.
-void report_fatal(TesterOperations& tester, const std::string& line) {
+void report_fatal(TesterOperations& tester, const std::string& line, const Message& received) {
   tester.console().print(line.c_str());
+  const std::string* message = received.header("Message");
+  diagnostic(Level::kError, "server: status=" + quoted(received.command) +
+                                " reason=" + quoted(received.argument) +
+                                (message == nullptr ? "" : " message=" + quoted(*message)) +
+                                " action=stop");
   set_stop_flag();
 }
 
@@ -89,6 +100,11 @@ DoneFields judge_result(StatusCode code) {
 
 void receive_task_set(TesterOperations& tester, Message& received, Message& reply) {
   StatusCode r = download_task_set(received, tester);
+  diagnostic(r == ST_NO_ERROR ? Level::kInfo : Level::kError,
+             std::string("task set: ") +
+                 (r == ST_NO_ERROR ? "stored" : "refused reason=" + quoted(status_text(r))) +
+                 " body_bytes=" + std::to_string(received.body.size()) +
+                 " code=" + std::to_string(r));
   if (r == ST_NO_ERROR) {
     build_ready(reply);
     tester.send(reply);
@@ -103,7 +119,16 @@ void request_tasks(TesterOperations& tester, Message&, Message& reply) {
 }
 
 void judge_solution(TesterOperations& tester, Message& received, Message& reply) {
-  send_done(tester, reply, judge_result(extract_solution(received, tester)));
+  DoneFields fields = judge_result(extract_solution(received, tester));
+  // A judging that a stop cut short has no verdict: nothing is answered, the
+  // agent closes the connection, and the server gives the submission to
+  // another tester.
+  if (platform::stop_requested()) {
+    diagnostic(Level::kWarn,
+               "verdict: none: stopped while judging; the submission is left to the server");
+    return;
+  }
+  send_done(tester, reply, fields);
 }
 
 void ignore_message(TesterOperations&, Message&, Message&) {}
@@ -115,20 +140,22 @@ void answer_ready(TesterOperations& tester, Message&, Message& reply) {
 
 void report_server_error(TesterOperations& tester, Message& received, Message&) {
   const std::string* text = received.header("Message");
-  report_fatal(tester, text == nullptr ? "\n\nERROR: internal server error."
-                                       : "\n\nERROR: internal server error:" + *text);
+  report_fatal(tester,
+               text == nullptr ? "\n\nERROR: internal server error."
+                               : "\n\nERROR: internal server error:" + *text,
+               received);
 }
 
-void report_error_400(TesterOperations& tester, Message&, Message&) {
-  report_fatal(tester, "\n\nERROR: error 400");
+void report_error_400(TesterOperations& tester, Message& received, Message&) {
+  report_fatal(tester, "\n\nERROR: error 400", received);
 }
 
-void report_error_401(TesterOperations& tester, Message&, Message&) {
-  report_fatal(tester, "\n\nERROR: error 401");
+void report_error_401(TesterOperations& tester, Message& received, Message&) {
+  report_fatal(tester, "\n\nERROR: error 401", received);
 }
 
-void report_error_406(TesterOperations& tester, Message&, Message&) {
-  report_fatal(tester, "\n\nERROR: error 406");
+void report_error_406(TesterOperations& tester, Message& received, Message&) {
+  report_fatal(tester, "\n\nERROR: error 406", received);
 }
 
 void request_listed_tasks(TesterOperations& tester, Message& received, Message& reply) {

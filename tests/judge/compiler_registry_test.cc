@@ -86,7 +86,13 @@ TEST_F(CompilerRegistryTest, SectionsAndTheirQuirks) {
 
 TEST_F(CompilerRegistryTest, FailuresOfTheWholeRegistry) {
   EXPECT_EQ(load("[SOCKET]\r\n\r\n"), ST_NO_COMPILERS);
+  testing::internal::CaptureStderr();
   EXPECT_EQ(load(section("gone", temp_.file("nope"))), ST_NO_COMPILERS);
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find(" warn compiler: name=gone file=" + temp_.file("nope") +
+                      " dropped=\"No such file or directory\""),
+            std::string::npos)
+      << said;
   Registry broken(&folders_, &display_);
   ConfigText text(section("ok", existing()) + "[COMPILER]\r\nname=bad\r\nfile=x\r\n\r\n");
   EXPECT_EQ(broken.load(text), ST_INI_KEY);

@@ -19,6 +19,7 @@
 #include "tester/tester.h"
 #include "tests/support/block_payload.h"
 #include "tests/support/child_process.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/temp_folder.h"
 
@@ -31,7 +32,7 @@ namespace fs = std::filesystem;
 // SLOW-COMPILE takes its time.
 const char kShellCompiler[] = R"(#!/bin/sh
 src="$1"
-grep -q COMPILE-ERROR "$src" && exit 1
+grep -q COMPILE-ERROR "$src" && { echo "$src:1: error: expected ';'" >&2; exit 1; }
 grep -q NO-EXE "$src" && exit 0
 grep -q SLOW-COMPILE "$src" && sleep 10
 cp "$src" "${src%.*}.exe" && chmod 755 "${src%.*}.exe"
@@ -112,7 +113,8 @@ class JudgingTest : public ::testing::Test {
 
   TempFolder temp_;
   RecordingDisplay display_;
-  Tester tester_{&display_};
+  FaultyFileSystem faulty_;
+  Tester tester_{&display_, &faulty_};
 };
 
 TEST_F(JudgingTest, AcceptedSolution) {
@@ -324,6 +326,60 @@ TEST_F(JudgingTest, LauncherThatDiesIsAnErrorNotAVerdict) {
   // Signal 1 on test 1 must not add up to 0, "accepted".
   EXPECT_EQ(result, ST_LAUNCHER_DIED + 1);
   EXPECT_EQ(counts(1), "1/0/1");
+}
+
+// The operator's lines: why a compile, a run or a file operation failed,
+// and how long and how much memory each test took.
+TEST_F(JudgingTest, DiagnosticLinesTellWhyAndHowLong) {
+  sum_task(1);
+  struct Row {
+    const char* source;
+    std::string fault;  // a file whose creation fails, or a launcher path
+    bool launcher;
+    std::vector<std::string> says;
+  } rows[] = {
+      {kSum, "", false,
+       {"submission: task=1 compiler=sh source_bytes=", "compile: what=solution compiler=sh "
+        "outcome=done", "test: task=1 test=4 outcome=ok wall_ms=", " cpu_ms=", " peak_kib=",
+        " exit=0"}},
+      {"#!/bin/sh\nexit 3\n", "", false, {"test: task=1 test=1 outcome=", " exit=3"}},
+      {"COMPILE-ERROR", "", false, {"outcome=\"compiler error\" code=1000", " exit=1"}},
+      {kSum, temp_.file("s/solution"), false,
+       {"file: op=create path=" + temp_.file("s/solution") + " failed=\"No space left on device\""}},
+      {kSum, temp_.file("bin/missing-spawnlet"), true,
+       {"run: launcher=" + temp_.file("bin/missing-spawnlet") + " failed="}},
+  };
+  for (const Row& row : rows) {
+    if (!row.launcher && !row.fault.empty()) {
+      faulty_.fail_exactly(FaultyFileSystem::Op::kCreate, row.fault);
+    }
+    if (row.launcher) set_launcher_path_for_testing(row.fault);
+    testing::internal::CaptureStderr();
+    submit(1, row.source);
+    std::string said = testing::internal::GetCapturedStderr();
+    set_launcher_path_for_testing("");
+    faulty_.clear();
+    for (const std::string& part : row.says) {
+      EXPECT_NE(said.find(part), std::string::npos) << part << "\n" << said;
+    }
+    EXPECT_EQ(said.find(" error ") != std::string::npos, !row.fault.empty()) << said;
+  }
+  // A task's own programs are named as such, with their task.
+  testing::internal::CaptureStderr();
+  add_program(1, "COMPILE-ERROR", true);
+  std::string checker = testing::internal::GetCapturedStderr();
+  EXPECT_NE(checker.find("compile: what=checker task=1 compiler=sh outcome=\"compiler error\""),
+            std::string::npos)
+      << checker;
+  // In the box the compiler's first message lines come along.
+  if (boxed()) {
+    testing::internal::CaptureStderr();
+    submit(1, "COMPILE-ERROR");
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("messages=\"" + temp_.file("w/solution.sh") + ":1: error: expected ';'\""),
+              std::string::npos)
+        << said;
+  }
 }
 
 TEST(CompilerTest, OptionMarkers) {

@@ -155,6 +155,38 @@ TEST_F(BoxTest, LimitsHoldAndHonestProgramsFitInThem) {
   EXPECT_GT(on_disk, 0u) << "what was written is copied back";
 }
 
+// The usage report: wall time from the exec to the end, CPU time of every
+// process of the box, and the peak of memory.
+TEST_F(BoxTest, ReportTellsTimeAndMemory) {
+  auto field = [](const std::string& report, const std::string& key) -> long {
+    size_t at = report.find(key + "=");
+    return at == std::string::npos ? -1 : std::stol(report.substr(at + key.size() + 1));
+  };
+  struct Row {
+    const char* words;
+    long wall_min, wall_max, cpu_min, cpu_max, peak_kib_min;
+  } rows[] = {
+      {"nap 200", 190, 2000, 0, 100, 0},
+      {"spin 200", 190, 10000, 190, 2000, 0},
+      {"hog 100", 0, 10000, 0, 10000, 100 << 10},
+  };
+  for (const Row& row : rows) {
+    ASSERT_EQ(run(row.words, {"-?spc", "256", "-?rep", folder_.file("report")}), 0) << row.words;
+    std::string report = folder_.read("report");
+    EXPECT_GE(field(report, "wall_ms"), row.wall_min) << row.words << "\n" << report;
+    EXPECT_LE(field(report, "wall_ms"), row.wall_max) << row.words << "\n" << report;
+    EXPECT_GE(field(report, "cpu_ms"), row.cpu_min) << row.words << "\n" << report;
+    EXPECT_LE(field(report, "cpu_ms"), row.cpu_max) << row.words << "\n" << report;
+    EXPECT_GE(field(report, "peak_kib"), row.peak_kib_min) << row.words << "\n" << report;
+    EXPECT_EQ(field(report, "exit"), 0) << row.words << "\n" << report;
+  }
+  // A run the time limit ended still tells its wall time.
+  EXPECT_EQ(run("nap 5000", {"-?rep", folder_.file("report")}, "300"), 230);
+  std::string report = folder_.read("report");
+  EXPECT_GE(field(report, "wall_ms"), 290) << report;
+  EXPECT_NE(report.find("ended=time limit"), std::string::npos) << report;
+}
+
 TEST_F(BoxTest, NothingOutlivesTheRunNorAKilledLauncher) {
   EXPECT_EQ(run("chain", {}, "300"), 230);
   EXPECT_EQ(alive(), 0);

@@ -23,6 +23,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -149,6 +150,10 @@ int main(int argc, char** argv) {
   if (words[0] == "forks") status = forks(first);
   if (words[0] == "chain") chain();
   if (words[0] == "hog") status = hog(first);
+  if (words[0] == "nap") usleep(static_cast<useconds_t>(first) * 1000);
+  // Spins until it has used that much CPU time, however busy the machine.
+  while (words[0] == "spin" && std::clock() < first * (CLOCKS_PER_SEC / 1000)) {
+  }
   if (words[0] == "stack") status = stack(first);
   if (words[0] == "files") status = files(first, atol(words[2].c_str()));
   output << "done\n";

@@ -134,6 +134,23 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
   EXPECT_TRUE(all_ended(5000));
 }
 
+TEST_F(SpawnletTest, ReportWithoutTheBox) {
+  Arguments report = encoded({"-?rep", folder_.file("report")});
+  ASSERT_EQ(run(helper_run("sleep 200") + report).first, 0);
+  std::string text = folder_.read("report");
+  auto field = [&text](const std::string& key) -> long {
+    size_t at = text.find("\n" + key + "=");
+    return at == std::string::npos ? -1 : std::stol(text.substr(at + key.size() + 2));
+  };
+  EXPECT_GE(field("wall_ms"), 190) << text;
+  EXPECT_LE(field("wall_ms"), 2000) << text;
+  EXPECT_EQ(field("exit"), 0) << text;
+  EXPECT_GE(field("cpu_ms"), 0) << text;
+  EXPECT_GT(field("peak_kib"), 0) << text;
+  ASSERT_EQ(run(helper_run("sleep 20000", "100") + report).first, 230);
+  EXPECT_NE(folder_.read("report").find("\nended=time limit\n"), std::string::npos);
+}
+
 TEST_F(SpawnletTest, NothingTheProgramStartedOutlivesTheRun) {
   // A child in the program's group, and one that left for its own session.
   EXPECT_EQ(run(helper_run("background 20000")).first, 0);

@@ -96,7 +96,8 @@ class DialogueTest : public ::testing::Test {
     temp_.write("Probator.ini",
                 "[SOCKET]\r\nhostname=127.0.0.1\r\nport=" + std::to_string(server_.port) +
                     "\r\n\r\n[FOLDERS]\r\nsource=" + temp_.path() + "src/\r\nwork=" + temp_.path() +
-                    "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n" + compiler_section("gcc"));
+                    "wrk/\r\ntest=" + temp_.path() + "tst/\r\n\r\n" + compiler_section("gcc") +
+                    "[OPERATOR]\r\nlog_path=" + temp_.file("diagnostics.log") + "\r\n");
     probator_.emplace(std::vector<std::string>{built_program("probator")}, temp_.path());
     ASSERT_TRUE(server_.accept_agent());
     ASSERT_EQ(server_.receive(kLogin.size()), kLogin);
@@ -135,6 +136,19 @@ TEST_F(DialogueTest, LoginExchangesAndAFinalErrorArrivingWithTheClose) {
   server_.send("TORVANE/1.0 204 Ready\n\nTORVANE/1.0 401 Unauthorized\n\n");
   server_.close_client();
   expect_clean_exit("\n\nInitialization program complite.\n\nERROR: error 401");
+}
+
+TEST_F(DialogueTest, DiagnosticLogKeepsTheServersReason) {
+  server_.send("TORVANE/1.0 400 Contest is over\nMessage: come back tomorrow\n\n");
+  expect_clean_exit("\n\nInitialization program complite.\n\nERROR: error 400");
+  std::string said = temp_.read("diagnostics.log");
+  for (const std::string& part :
+       {"connect: server=127.0.0.1:" + std::to_string(server_.port) + " connected",
+        std::string("server: status=400 reason=\"Contest is over\" message=\"come back "
+                    "tomorrow\""),
+        std::string("connection: closed by the agent")}) {
+    EXPECT_NE(said.find(part), std::string::npos) << part << "\n" << said;
+  }
 }
 
 TEST_F(DialogueTest, ServerCloseLeavesTheAgentPolling) {

@@ -1,5 +1,7 @@
 #include "tests/support/faulty_file_system.h"
 
+#include <cerrno>
+
 namespace {
 
 using Op = FaultyFileSystem::Op;
@@ -46,7 +48,11 @@ class FaultyFolder : public platform::Folder {
 bool FaultyFileSystem::fails(Op op, const std::string& path) const {
   for (const Rule& rule : rules_) {
     if (rule.op != op) continue;
-    if (rule.exact ? path == rule.path : path.find(rule.path) != std::string::npos) return true;
+    // A failure looks like a full disk to whoever asks for the reason.
+    if (rule.exact ? path == rule.path : path.find(rule.path) != std::string::npos) {
+      errno = ENOSPC;
+      return true;
+    }
   }
   return false;
 }

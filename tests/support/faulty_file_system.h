@@ -30,6 +30,7 @@ class FaultyFileSystem : public platform::FileSystem {
 
   // Makes `op` fail on every path that contains `path_part`.
   void fail(Op op, std::string path_part) { rules_.push_back({op, std::move(path_part), false}); }
+  void clear() { rules_.clear(); }
   // Makes `op` fail on `path` alone.
   void fail_exactly(Op op, std::string path) { rules_.push_back({op, std::move(path), true}); }
   bool fails(Op op, const std::string& path) const;

@@ -131,6 +131,20 @@ TEST_F(StartupTest, HelpAndVersion) {
   ASSERT_TRUE(wrong.wait(kTimeoutMs));
   EXPECT_EQ(wrong.exit_code(), 2);
   EXPECT_EQ(wrong.output(), "") << "usage errors go to standard error";
+  // The diagnostic log's file, named first.
+  ChildProcess logged({built_program("probator"), "--diagnostics=" + temp_.file("diag.log"),
+                       temp_.file("missing.ini")},
+                      temp_.path());
+  ASSERT_TRUE(logged.wait(kTimeoutMs));
+  EXPECT_EQ(logged.exit_code(), 0);
+  EXPECT_NE(temp_.read("diag.log").find("error start: config=" + temp_.file("missing.ini") +
+                                        " failed=\"No such file or directory\""),
+            std::string::npos)
+      << temp_.read("diag.log");
+  ChildProcess unwritable({built_program("probator"), "--diagnostics=/nonexistent/diag.log"},
+                          temp_.path());
+  ASSERT_TRUE(unwritable.wait(kTimeoutMs));
+  EXPECT_EQ(unwritable.exit_code(), 2);
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include "tester/tester.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
@@ -126,6 +130,74 @@ TEST_F(TesterInitTest, LinkInPlaceOfAFolderIsNeverEmptiedThrough) {
     EXPECT_TRUE(log().ends_with("\ncheck work folder ... not exist (creation fail)")) << log();
   }
   EXPECT_EQ(temp_.read("elsewhere/keep"), "x") << "neither at start-up nor at the end";
+}
+
+TEST_F(TesterInitTest, RefusedConnectNamesTheServerAndTheReason) {
+  // A port of 127.0.0.1 that was just free: nothing listens there.
+  int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  close(probe);
+  std::string port = std::to_string(ntohs(address.sin_port));
+  ASSERT_EQ(init("[SOCKET]\r\nhostname=127.0.0.1\r\nport=" + port + "\r\n\r\n" +
+                 folders_section()),
+            ST_NO_ERROR);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(tester_.connect(), ST_CONNECT);
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find(" error connect: server=127.0.0.1:" + port +
+                      " failed=\"Connection refused\""),
+            std::string::npos)
+      << said;
+}
+
+// Folders that one agent uses are its own: a second agent on them, or on
+// folders that overlap, stops before it empties anything.
+TEST_F(TesterInitTest, FoldersAreGuardedAgainstASecondAgent) {
+  const std::string socket = "[SOCKET]\r\nhostname=h\r\nport=1\r\n\r\n";
+  ASSERT_EQ(init(socket + folders_section()), ST_NO_ERROR);
+  struct Row {
+    std::string source, work, test;
+    StatusCode code;
+    const char* says;
+  } rows[] = {
+      {"s/", "w/", "t/", ST_FOLDER_LIST, "source=" },
+      {"s2/", "w2/", "t/", ST_FOLDER_LIST, "test=" },
+      {"s2/", "s2/", "t2/", ST_INI_KEY, "work is the same folder as source"},
+      {"s2/", "s2/w/", "t2/", ST_INI_KEY, "work is inside source"},
+      {"t2/x/", "w2/", "t2/", ST_INI_KEY, "source is inside test"},
+      {"s2/", "w2/../s2/", "t2/", ST_INI_KEY, "work is the same folder as source"},
+  };
+  for (const Row& row : rows) {
+    temp_.write("s/mine", "x");
+    temp_.write("s2/kept", "x");
+    temp_.write("t2/x/kept", "x");
+    RecordingDisplay display;
+    StatusCode code;
+    testing::internal::CaptureStderr();
+    {
+      Tester second(&display);
+      temp_.write("Second.ini",
+                  socket + "[FOLDERS]\r\nsource=" + temp_.path() + row.source + "\r\nwork=" +
+                      temp_.path() + row.work + "\r\ntest=" + temp_.path() + row.test +
+                      "\r\n\r\n" + compiler_section("gcc"));
+      code = second.init(temp_.file("Second.ini"));
+    }
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, row.code) << row.says;
+    EXPECT_NE(said.find(row.says), std::string::npos) << said;
+    if (row.code == ST_FOLDER_LIST) {
+      EXPECT_NE(said.find("failed=\"held by another agent\""), std::string::npos) << said;
+    }
+    // Nothing of either agent was emptied or removed, at start-up nor at the end.
+    EXPECT_EQ(temp_.read("s/mine"), "x") << row.says;
+    EXPECT_EQ(temp_.read("s2/kept"), "x") << row.says;
+    EXPECT_EQ(temp_.read("t2/x/kept"), "x") << row.says;
+  }
 }
 
 // The [SANDBOX] section and the box's trial at start-up: the reasons go to

@@ -1,12 +1,25 @@
 """The verdict table printed at the end of a run."""
 
+import re
+
+
+# The table fits a terminal of 80 columns: each column has a widest cell,
+# and a longer text is cut with "~" at its end.
+_WIDTHS = (4, 14, 4, 8, 6, 17, 17, 3)
+
+
+def _cell(text: str, width: int) -> str:
+    # "wrong answer (test 3)" reads as "wrong answer 3" here.
+    text = re.sub(r" \(test (\d+)\)$", r" \1", text)
+    return text if len(text) <= width else text[:width - 1] + "~"
+
 
 def verdict_table(submissions, results, judge_header: str = "Tester") -> list:
-    """Lines of a table with one row per submission. `results` maps a
-    submission number to (Verdict, judge), judge being whatever identifies who
-    judged it; a submission missing from it got no verdict."""
-    header = ("#", "Submission", "Task", "Compiler", judge_header, "Expected", "Received",
-              "Match")
+    """Lines of a table with one row per submission, at most 80 columns wide.
+    `results` maps a submission number to (Verdict, judge), judge being
+    whatever identifies who judged it; a submission missing from it got no
+    verdict."""
+    header = ("#", "Submission", "Task", "Compiler", judge_header, "Expected", "Received", "OK")
     rows = [header]
     for sub in submissions:
         if sub.number in results:
@@ -16,8 +29,9 @@ def verdict_table(submissions, results, judge_header: str = "Tester") -> list:
             judge, received, match = "", "(no verdict)", "NO"
         rows.append((str(sub.number), sub.name, str(sub.task), sub.compiler, str(judge),
                      sub.expected.describe(), received, match))
+    rows = [tuple(_cell(cell, limit) for cell, limit in zip(row, _WIDTHS)) for row in rows]
     widths = [max(len(row[i]) for row in rows) for i in range(len(header))]
-    return ["  ".join(cell.ljust(width) for cell, width in zip(row, widths)).rstrip()
+    return [" ".join(cell.ljust(width) for cell, width in zip(row, widths)).rstrip()
             for row in rows]
 
 

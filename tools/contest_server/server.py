@@ -22,7 +22,10 @@ table is printed and --on-finish decides: "stop" sends 400 to every tester,
 "close" closes the connections, "wait" keeps them until interrupted or until
 the time limit of the run. A protocol fault, a refused task set or a lost
 connection ends that tester's session; its unjudged submission goes back to
-the front of the queue for another tester.
+the front of the queue for another tester. So does a submission that a tester
+answered with an error result (-1 or -2): the error is the tester's, not the
+submission's. Another tester takes it when one is there; after TRIES such
+failures the last error (or "judge error" for a lost tester) is its verdict.
 """
 
 import collections
@@ -42,6 +45,8 @@ _AWAITED = {LOGIN: "LOGIN", TASKS: "GTT", TASK_SET: "READY", IDLE: "nothing",
             JUDGING: "DONE"}
 ON_FINISH = ("stop", "close", "wait")
 GRACE = 5.0
+TRIES = 3
+ERROR_RESULTS = (-1, -2)
 _TICK = 0.2
 
 
@@ -95,6 +100,8 @@ class ContestServer:
         self.logins = 0
         self.queue = collections.deque(contest.submissions)
         self.results = {}  # submission number -> (Verdict, tester number)
+        self.failed_by = collections.defaultdict(set)  # submission number -> tester numbers
+        self.tries = collections.Counter()  # submission number -> failed tries
         self.faults = 0
         self.dealing = False
         self.complete = False
@@ -176,7 +183,9 @@ class ContestServer:
             return
         for tester in self.testers:
             if tester.state == IDLE and self.queue:
-                self._deal(tester, self.queue.popleft())
+                sub = self._next_for(tester)
+                if sub is not None:
+                    self._deal(tester, sub)
         if len(self.results) == len(self.contest.submissions):
             self._finish()
         elif not any(t.live for t in self.testers):
@@ -300,11 +309,36 @@ class ContestServer:
         self.selector.unregister(tester.sock)
         tester.sock.close()
 
-    def _requeue(self, tester: Tester) -> None:
-        if tester.submission is not None:
-            if not self.ending:
-                self.queue.appendleft(tester.submission)
-            tester.submission = None
+    def _next_for(self, tester: Tester):
+        """The first queued submission that this tester has not failed, or
+        that no other live tester could take instead; None when every queued
+        one waits for another tester."""
+        others = [t.number for t in self.testers if t.live and t is not tester]
+        for sub in self.queue:
+            failed = self.failed_by[sub.number]
+            if tester.number not in failed or all(n in failed for n in others):
+                self.queue.remove(sub)
+                return sub
+        return None
+
+    def _requeue(self, tester: Tester, verdict=None) -> None:
+        """Gives a submission that `tester` did not judge to another tester;
+        after TRIES failures `verdict` (or a judge error) is its verdict."""
+        sub, tester.submission = tester.submission, None
+        if sub is None or self.ending:
+            return
+        self.failed_by[sub.number].add(tester.number)
+        self.tries[sub.number] += 1
+        tries = self.tries[sub.number]
+        if tries >= TRIES:
+            verdict = verdict or verdicts.Verdict(verdicts.ERROR, 0, "judge error")
+            self.results[sub.number] = (verdict, tester.number)
+            self._log(f"submission {sub.number}: {tries} tries failed; recorded as "
+                      f"{verdict.describe()}")
+            return
+        self._log(f"submission {sub.number}: back to the queue for another tester "
+                  f"(try {tries} of {TRIES} failed)")
+        self.queue.appendleft(sub)
 
     def _fault(self, tester: Tester, text: str) -> None:
         self.faults += 1
@@ -374,8 +408,13 @@ class ContestServer:
         return verdicts.Verdict(message.number("Result"), test, message.headers.get("Message"))
 
     def _record(self, tester: Tester, verdict: verdicts.Verdict) -> None:
-        sub, tester.submission = tester.submission, None
         tester.state = IDLE
+        if verdict.result in ERROR_RESULTS:
+            self._log(f"{tester}: submission {tester.submission.number}: error result "
+                      f"{verdict.describe()}")
+            self._requeue(tester, verdict)
+            return
+        sub, tester.submission = tester.submission, None
         tester.judged += 1
         self.results[sub.number] = (verdict, tester.number)
         mark = "as expected" if sub.expected.matches(verdict) else (

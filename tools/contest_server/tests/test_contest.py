@@ -4,6 +4,7 @@ import unittest
 from pathlib import Path
 
 import contest
+import report
 import verdicts
 
 SAMPLE = Path(__file__).resolve().parents[3] / "contests" / "sample"
@@ -128,6 +129,18 @@ class ReadContestTest(unittest.TestCase):
         self.assertEqual({s.expected.result for s in sample.submissions}, {0, 1, 2, 4, 5, 6, -2})
         self.assertEqual({s.compiler for s in sample.submissions if s.expected.result == 0},
                          {"gcc", "g++", "fpc", "python3"})
+
+
+class VerdictTableTest(unittest.TestCase):
+    def test_fits_80_columns(self):
+        sample = contest.read_contest(SAMPLE)
+        long = verdicts.Verdict(-2, 0, "launcher died while judging on a busy machine")
+        results = {s.number: (long if s.number % 2 else verdicts.Verdict(6, 999), 12)
+                   for s in sample.submissions}
+        lines = report.verdict_table(sample.submissions, results)
+        self.assertEqual(len(lines), len(sample.submissions) + 1)
+        self.assertLessEqual(max(map(len, lines)), 80, "\n".join(lines))
+        self.assertIn("wrong answer 999", "\n".join(lines))
 
 
 class ExpectedVerdictTest(unittest.TestCase):

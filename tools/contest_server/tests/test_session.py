@@ -146,7 +146,8 @@ class SessionTest(unittest.TestCase):
 
         status, log, agents = serve({"judge": slow}, {"judge": slow}, testers=2)
         self.assertEqual(status, 0, log)
-        self.assertEqual(sum(a.judged for a in agents), 5)
+        # The two submissions whose verdict is an error are tried three times.
+        self.assertEqual(sum(a.judged for a in agents), 5 + 2 * 2)
         self.assertTrue(all(a.judged for a in agents))
         self.assertIn("dealing submissions to 2 ready tester(s)", log)
         self.assertIn("Shared: tester 1 judged", log)
@@ -156,8 +157,26 @@ class SessionTest(unittest.TestCase):
             raise RuntimeError("judging machine lost")
 
         status, log, (lost, steady) = serve({"judge": crash}, {}, testers=2)
-        self.assertEqual((status, lost.judged, steady.judged), (0, 1, 5), log)
+        self.assertEqual((status, lost.judged, steady.judged), (0, 1, 5 + 2 * 2), log)
         self.assertRegex(log, r"tester \d: connection lost while judging submission \d")
+
+    def test_an_error_result_goes_to_another_tester(self):
+        def broken(*_):
+            time.sleep(0.01)
+            return done(-2, message="launcher died")
+
+        _, log, (bad, good) = serve({"judge": broken}, {}, testers=2)
+        # Each of the three that the good tester can judge ends right.
+        for number in (1, 2, 3):
+            self.assertIn(f"tester 2: submission {number} verdict", log)
+            self.assertNotIn(f"tester 1: submission {number} verdict", log)
+        self.assertIn("submission 1 verdict: accepted (as expected)", log)
+        self.assertRegex(log, r"submission \d: back to the queue for another tester "
+                              r"\(try 1 of 3 failed\)")
+        # Alone, the broken tester's error becomes the verdict after three tries.
+        status, log, (bad,) = serve({"judge": broken})
+        self.assertEqual((status, bad.judged), (1, 15), log)
+        self.assertIn('3 tries failed; recorded as error: "launcher died"', log)
 
     def test_anything_but_login_is_refused(self):
         contest_server, out = new_server(timeout=1)
