@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the debug configuration (AddressSanitizer and UndefinedBehaviorSanitizer,
 # warnings as errors) and runs every test, then checks that the release build
-# of both programs links.
+# of both programs links, runs every fuzz target for a short, fixed time, and
+# soaks the agent with a few hundred solutions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,3 +17,6 @@ ctest --test-dir build/debug --output-on-failure -j 2 --timeout 900
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPROBATOR_TESTS=OFF \
       -DPROBATOR_WERROR=ON >/dev/null
 cmake --build build/release --target probator spawnlet
+
+# Every fuzz target for a short, fixed time from its seeds.
+scripts/fuzz.sh 10
