@@ -18,5 +18,8 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPROBATOR_TESTS
       -DPROBATOR_WERROR=ON >/dev/null
 cmake --build build/release --target probator spawnlet
 
+# A short soak: 300 solutions, and no growth of the agent.
+tools/soak/soak.sh --bin build/release/bin 300
+
 # Every fuzz target for a short, fixed time from its seeds.
 scripts/fuzz.sh 10
