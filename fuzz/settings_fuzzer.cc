@@ -22,8 +22,7 @@ class Probe : public Configurable {
 };
 
 // The value of `key` as the documented rules give it, or nothing.
-bool model_value(const std::string& text, size_t from, const std::string& key,
-                 std::string* value) {
+bool model_value(const std::string& text, size_t from, const std::string& key, std::string* value) {
   // The search stops at a zero byte, which ends the text for it.
   std::string searched = text.substr(0, text.find('\0', from));
   size_t at = from > searched.size() ? std::string::npos : searched.find(key, from);

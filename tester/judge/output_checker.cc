@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "platform/files.h"
-#include "tester/judge/normal_form.h"
 #include "tester/folders.h"
+#include "tester/judge/normal_form.h"
 
 namespace {
 

@@ -80,7 +80,8 @@ TEST(OutputCheckerTest, NormalFormOfRandomTexts) {
   };
   for (int round = 0; round < 3000; ++round) {
     std::string text;
-    for (int n = static_cast<int>(seed % 40); n > 0; --n) text += alphabet[next() % sizeof alphabet];
+    for (int n = static_cast<int>(seed % 40); n > 0; --n)
+      text += alphabet[next() % sizeof alphabet];
     next();
     std::string expected = plain_normal_form(text);
     ASSERT_EQ(OutputChecker::normalize(text), expected) << round;
@@ -154,7 +155,8 @@ TEST_F(OutputCheckerFileTest, FileFailures) {
 // last piece or in length only.
 TEST_F(OutputCheckerFileTest, OutputsOfSeveralPieces) {
   std::string text;
-  for (int i = 0; text.size() < 700000; ++i) text += "Word" + std::to_string(i) + (i % 9 ? " \t" : "\n");
+  for (int i = 0; text.size() < 700000; ++i)
+    text += "Word" + std::to_string(i) + (i % 9 ? " \t" : "\n");
   EXPECT_EQ(normalized(text), OutputChecker::normalize(text));
   std::string last = text;
   last[last.size() - 2] ^= 1;

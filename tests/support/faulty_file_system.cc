@@ -111,7 +111,7 @@ platform::ReadResult FaultyFileSystem::read_file(const std::string& path, std::s
 }
 
 std::unique_ptr<platform::InputFile> FaultyFileSystem::open_input(const std::string& path,
-                                                                 platform::Links links) {
+                                                                  platform::Links links) {
   std::unique_ptr<platform::InputFile> real = real_.open_input(path, links);
   if (!real) return nullptr;
   return std::make_unique<FaultyInputFile>(std::move(real), fails(Op::kRead, path),

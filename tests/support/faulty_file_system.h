@@ -40,7 +40,7 @@ class FaultyFileSystem : public platform::FileSystem {
   platform::ReadResult read_file(const std::string& path, std::string* bytes,
                                  platform::Links links) override;
   std::unique_ptr<platform::InputFile> open_input(const std::string& path,
-                                                 platform::Links links) override;
+                                                  platform::Links links) override;
   std::unique_ptr<platform::OutputFile> create_output(const std::string& path) override;
   platform::WriteResult write_file(const std::string& path, std::string_view bytes) override;
   bool copy_file(const std::string& to, const std::string& from) override;
