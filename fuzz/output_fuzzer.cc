@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "fuzz/fuzz_check.h"
@@ -64,8 +65,8 @@ std::string in_pieces(const std::string& text, const uint8_t* sizes, size_t coun
 
 struct Files {
   Files() {
-    char pattern[] = "/tmp/probator-fuzz-XXXXXX";
-    folder = std::string(mkdtemp(pattern)) + "/";
+    std::string pattern = std::filesystem::temp_directory_path() / "probator-fuzz-XXXXXX";
+    folder = std::string(mkdtemp(pattern.data())) + "/";
   }
   ~Files() {
     std::remove((folder + "a").c_str());

@@ -1,14 +1,21 @@
 // The task-set download: header lists and a body of blocks, cut from the
 // input at its first five line feeds. It answers 0 or 301 and nothing else,
 // asks the same of the judging side every time, and announces only tasks it
-// has removed first.
+// has removed first. Then the same download goes to a real task store in a
+// scratch folder (no compiler is registered, so nothing runs): the store
+// holds a folder for announced tasks only, and leaves nothing behind.
+#include <stdlib.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "fuzz/fuzz_check.h"
+#include "tester/folders.h"
+#include "tester/judge/compiler_registry.h"
+#include "tester/judge/task_store.h"
 #include "tester/net/message.h"
 #include "tester/net/task_set_download.h"
 #include "tests/net/recording_tester.h"
@@ -42,6 +49,42 @@ std::multiset<std::string> numbers_after(const std::string& calls, const std::st
   return numbers;
 }
 
+// The judging side with a real store behind it.
+class StoreTester : public RecordingTester {
+ public:
+  explicit StoreTester(TaskStore& store) : store_(store) {}
+  StatusCode remove_task(int32_t number) override { return store_.remove_task(number); }
+  StatusCode set_task_info(const TaskInfo& info) override {
+    announced.insert(std::to_string(info.number));
+    return store_.set_task_info(info);
+  }
+  StatusCode add_block(const TaskBlockRecord& record) override { return store_.add_block(record); }
+
+  std::set<std::string> announced;
+
+ private:
+  TaskStore& store_;
+};
+
+// The agent's three folders in a scratch folder, for the whole run.
+Folders& scratch_folders() {
+  static RecordingDisplay display;
+  static Folders folders(&display);
+  static bool loaded = [] {
+    std::string pattern = std::filesystem::temp_directory_path() / "probator-fuzz-XXXXXX";
+    std::string root = std::string(mkdtemp(pattern.data())) + "/";
+    ConfigText text("[FOLDERS]\nsource=" + root + "s/\nwork=" + root + "w/\ntest=" + root +
+                    "t/\n");
+    return folders.load_once(text) == ST_NO_ERROR;
+  }();
+  FUZZ_CHECK(loaded);
+  return folders;
+}
+
+size_t entries(const std::string& folder) {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -57,5 +100,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& task : numbers_after(first.calls, "info ")) {
     FUZZ_CHECK(removed.count(task) > 0);
   }
+
+  Folders& folders = scratch_folders();
+  {
+    RecordingDisplay display;
+    CompilerRegistry compilers(&folders, &display);
+    TaskStore store(&folders, &display, &compilers);
+    StoreTester tester(store);
+    download_task_set(message, tester);
+    for (const auto& entry : std::filesystem::directory_iterator(folders.test_folder())) {
+      FUZZ_CHECK(tester.announced.count(entry.path().filename().string()) > 0);
+    }
+  }
+  FUZZ_CHECK(entries(folders.test_folder()) == 0);
   return 0;
 }

@@ -19,6 +19,8 @@ cmake --build build/fuzz --target fuzz_targets
 
 scratch=$(mktemp -d /tmp/probator-fuzz-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
+# The targets that need files make their scratch folders in here.
+export TMPDIR="$scratch"
 for target in "${targets[@]}"; do
   mkdir -p "$scratch/$target"
   echo "fuzzing $target for $seconds s"
