@@ -73,8 +73,7 @@ Folders& scratch_folders() {
   static bool loaded = [] {
     std::string pattern = std::filesystem::temp_directory_path() / "probator-fuzz-XXXXXX";
     std::string root = std::string(mkdtemp(pattern.data())) + "/";
-    ConfigText text("[FOLDERS]\nsource=" + root + "s/\nwork=" + root + "w/\ntest=" + root +
-                    "t/\n");
+    ConfigText text("[FOLDERS]\nsource=" + root + "s/\nwork=" + root + "w/\ntest=" + root + "t/\n");
     return folders.load_once(text) == ST_NO_ERROR;
   }();
   FUZZ_CHECK(loaded);
