@@ -3,7 +3,8 @@
 // asks the same of the judging side every time, and announces only tasks it
 // has removed first. Then the same download goes to a real task store in a
 // scratch folder (no compiler is registered, so nothing runs): the store
-// holds a folder for announced tasks only, and leaves nothing behind.
+// holds folders only for the tasks the download named, and leaves nothing
+// behind.
 #include <stdlib.h>
 
 #include <cstddef>
@@ -55,12 +56,16 @@ class StoreTester : public RecordingTester {
   explicit StoreTester(TaskStore& store) : store_(store) {}
   StatusCode remove_task(int32_t number) override { return store_.remove_task(number); }
   StatusCode set_task_info(const TaskInfo& info) override {
-    announced.insert(std::to_string(info.number));
+    named.insert(std::to_string(info.number));
     return store_.set_task_info(info);
   }
-  StatusCode add_block(const TaskBlockRecord& record) override { return store_.add_block(record); }
+  StatusCode add_block(const TaskBlockRecord& record) override {
+    named.insert(std::to_string(record.task_number));
+    return store_.add_block(record);
+  }
 
-  std::set<std::string> announced;
+  // The tasks announced or given a block.
+  std::set<std::string> named;
 
  private:
   TaskStore& store_;
@@ -108,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StoreTester tester(store);
     download_task_set(message, tester);
     for (const auto& entry : std::filesystem::directory_iterator(folders.test_folder())) {
-      FUZZ_CHECK(tester.announced.count(entry.path().filename().string()) > 0);
+      FUZZ_CHECK(tester.named.count(entry.path().filename().string()) > 0);
     }
   }
   FUZZ_CHECK(entries(folders.test_folder()) == 0);
