@@ -6,12 +6,18 @@
 //                          on a task of 200 small tests;
 //   BM_LaunchTrivial       one run of /bin/true through run_program;
 //   BM_NormalizeAndCompare a 50 MiB output and its expected twin, normalised
-//                          and compared (bytes/s counts the output once).
+//                          and compared (bytes/s counts the output once);
+//   BM_PlainCmp            the floor beside it: `cmp` of the same two files;
+//   BM_LargeWrongAnswer    a 700 MiB output of short lines against an expected
+//                          output that differs in its last line: normalised,
+//                          compared, judged wrong; the counter is how far the
+//                          agent's peak memory grew (MiB).
 //
 //   build/bench/bin/judge_bench
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -121,6 +127,78 @@ void BM_NormalizeAndCompare(benchmark::State& state) {
                           static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_NormalizeAndCompare)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_PlainCmp(benchmark::State& state) {
+  Bench bench;
+  const std::string text = output_of(50u << 20);
+  const std::string a = bench.root() + "a.txt", b = bench.root() + "b.txt";
+  bench.folders().write_file(a, text);
+  bench.folders().write_file(b, text);
+  const std::string command = "cmp -s " + a + " " + b;
+  for (auto _ : state) {
+    if (std::system(command.c_str()) != 0) state.SkipWithError("cmp failed");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(text.size()));
+}
+// Timed by the clock: the work is done in the child.
+BENCHMARK(BM_PlainCmp)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// A line of /proc/self/status ("VmRSS", "VmHWM") in MiB.
+double status_mib(const std::string& key) {
+  std::FILE* file = std::fopen("/proc/self/status", "r");
+  char line[256];
+  double kib = 0;
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    if (std::string(line).rfind(key + ":", 0) == 0) kib = std::atof(line + key.size() + 1);
+  }
+  std::fclose(file);
+  return kib / 1024;
+}
+
+// Starts a new peak of resident memory at the present size; returns that size.
+double restart_peak() {
+  std::FILE* file = std::fopen("/proc/self/clear_refs", "w");
+  std::fputs("5", file);
+  std::fclose(file);
+  return status_mib("VmRSS");
+}
+
+// Writes `bytes` of numbered short lines to `path` without holding them in
+// memory; `last` ends the file.
+void write_lines(const std::string& path, size_t bytes, const std::string& last) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  char line[32];
+  for (size_t written = 0, i = 0; written < bytes; ++i) {
+    int n = std::snprintf(line, sizeof line, "%zu\n", i % 100000);
+    std::fwrite(line, 1, static_cast<size_t>(n), file);
+    written += static_cast<size_t>(n);
+  }
+  std::fputs(last.c_str(), file);
+  std::fclose(file);
+}
+
+void BM_LargeWrongAnswer(benchmark::State& state) {
+  Bench bench;
+  const size_t size = 700u << 20;
+  const std::string a = bench.root() + "toutput.txt", b = bench.root() + "output.txt";
+  double grown = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    write_lines(a, size, "41\n");
+    write_lines(b, size, "42\n");
+    double before = restart_peak();
+    state.ResumeTiming();
+    if (bench.checker().normalize_file(a) != 0 || bench.checker().normalize_file(b) != 0 ||
+        bench.checker().compare_files(a, b) != ST_WRONG_ANSWER) {
+      state.SkipWithError("not judged a wrong answer");
+    }
+    grown = status_mib("VmHWM") - before;
+  }
+  state.counters["peak_growth_MiB"] = grown;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
+}
+BENCHMARK(BM_LargeWrongAnswer)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -44,12 +44,32 @@ class Folder {
   virtual bool remove_subfolder(const std::string& name) = 0;
 };
 
-// The largest file read whole: a judged program's output is read into memory
-// and normalised there, and a program can leave a file of any size (a sparse
-// one costs it nothing).
+// The largest file read whole (a program can leave a file of any size, and a
+// sparse one costs it nothing); outputs are read in pieces instead.
 constexpr long long kMaxWholeRead = 1LL << 30;
 
 enum class ReadResult { kOk, kOpenFailed, kReadFailed, kCloseFailed };
+
+// A regular file open for reading, front to back, in pieces of any size.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Up to `capacity` bytes into `buffer`; 0 at the end of the file, -1 when
+  // reading fails.
+  virtual long read(char* buffer, size_t capacity) = 0;
+  // False when the close fails.
+  virtual bool close() = 0;
+};
+
+// A new file written front to back.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  // Writes all `count` bytes, or returns false.
+  virtual bool write(const char* bytes, size_t count) = 0;
+  // False when the close fails.
+  virtual bool close() = 0;
+};
 enum class WriteResult { kOk, kCreateFailed, kShortWrite, kCloseFailed };
 
 class FileSystem {
@@ -66,6 +86,13 @@ class FileSystem {
   // when read, or larger than kMaxWholeRead, is kReadFailed; a failed close
   // is kCloseFailed, with `bytes` filled.
   virtual ReadResult read_file(const std::string& path, std::string* bytes, Links links) = 0;
+  // Opens a regular file for reading in pieces, of any size; null when it
+  // cannot be opened or is not a regular file.
+  virtual std::unique_ptr<InputFile> open_input(const std::string& path, Links links) = 0;
+  // Creates the file anew for writing in pieces, as write_file does; null
+  // when it cannot be created. A file of that name that is open for reading
+  // keeps its bytes for its reader.
+  virtual std::unique_ptr<OutputFile> create_output(const std::string& path) = 0;
   // Creates the file anew, replacing whatever entry but a folder stands at
   // `path` (a link is replaced, never written through).
   virtual WriteResult write_file(const std::string& path, std::string_view bytes) = 0;

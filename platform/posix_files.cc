@@ -55,6 +55,30 @@ UniqueFd create_replacing(const std::string& path, mode_t mode) {
   }));
 }
 
+class PosixInputFile : public InputFile {
+ public:
+  explicit PosixInputFile(UniqueFd fd) : fd_(std::move(fd)) {}
+  long read(char* buffer, size_t capacity) override {
+    return retry_on_eintr([&] { return ::read(fd_.get(), buffer, capacity); });
+  }
+  bool close() override { return fd_.reset(); }
+
+ private:
+  UniqueFd fd_;
+};
+
+class PosixOutputFile : public OutputFile {
+ public:
+  explicit PosixOutputFile(UniqueFd fd) : fd_(std::move(fd)) {}
+  bool write(const char* bytes, size_t count) override {
+    return write_all(fd_.get(), bytes, count);
+  }
+  bool close() override { return fd_.reset(); }
+
+ private:
+  UniqueFd fd_;
+};
+
 class PosixFolder : public Folder {
  public:
   explicit PosixFolder(DIR* dir) : dir_(dir) {}
@@ -157,6 +181,19 @@ class PosixFileSystem : public FileSystem {
       done += static_cast<size_t>(n);
     }
     return fd.reset() ? ReadResult::kOk : ReadResult::kCloseFailed;
+  }
+
+  std::unique_ptr<InputFile> open_input(const std::string& path, Links links) override {
+    struct stat st {};
+    UniqueFd fd = open_regular(path, links, &st);
+    if (!fd.valid()) return nullptr;
+    return std::make_unique<PosixInputFile>(std::move(fd));
+  }
+
+  std::unique_ptr<OutputFile> create_output(const std::string& path) override {
+    UniqueFd fd = create_replacing(path, 0666);
+    if (!fd.valid()) return nullptr;
+    return std::make_unique<PosixOutputFile>(std::move(fd));
   }
 
   WriteResult write_file(const std::string& path, std::string_view bytes) override {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the debug configuration (AddressSanitizer and UndefinedBehaviorSanitizer,
 # warnings as errors) and runs every test, then checks that the release build
-# of both programs links.
+# of both programs links, runs every fuzz target for a short, fixed time, and
+# soaks the agent with a few hundred solutions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,3 +18,9 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPROBATOR_TESTS
       -DPROBATOR_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build build/release
 scripts/check-package.sh build/release
+
+# A short soak: 300 solutions, and no growth of the agent.
+tools/soak/soak.sh --bin build/release/bin 300
+
+# Every fuzz target for a short, fixed time from its seeds.
+scripts/fuzz.sh 10

@@ -1,58 +1,31 @@
 #include "tester/judge/output_checker.h"
 
-#include <array>
+#include <cstring>
 
 #include "platform/files.h"
 #include "tester/folders.h"
+#include "tester/judge/normal_form.h"
 
 namespace {
-
-// Byte classes of outputs: the white space is line feed, carriage return,
-// space and tab; every other byte, a zero byte included, belongs to a word.
-enum ByteClass : unsigned char { kWord, kBlank, kLineBreak };
-
-constexpr std::array<unsigned char, 256> make_class_table() {
-  std::array<unsigned char, 256> table{};
-  table[' '] = table['\t'] = kBlank;
-  table['\n'] = table['\r'] = kLineBreak;
-  return table;
-}
-constexpr std::array<unsigned char, 256> kClass = make_class_table();
-
-constexpr std::array<unsigned char, 256> make_lower_table() {
-  std::array<unsigned char, 256> table{};
-  for (int c = 0; c < 256; ++c) {
-    table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  }
-  return table;
-}
-constexpr std::array<unsigned char, 256> kLower = make_lower_table();
-
-StatusCode read_code(platform::ReadResult result) {
-  switch (result) {
-    case platform::ReadResult::kOpenFailed: return ST_FILE_OPEN;
-    case platform::ReadResult::kReadFailed: return ST_FILE_READ;
-    case platform::ReadResult::kCloseFailed: return ST_FILE_CLOSE;
-    case platform::ReadResult::kOk: break;
-  }
-  return ST_NO_ERROR;
-}
-
-StatusCode write_code(platform::WriteResult written) {
-  switch (written) {
-    case platform::WriteResult::kCreateFailed: return ST_FILE_OPEN;
-    case platform::WriteResult::kShortWrite: return ST_FILE_WRITE;
-    case platform::WriteResult::kCloseFailed: return ST_FILE_CLOSE;
-    case platform::WriteResult::kOk: break;
-  }
-  return ST_NO_ERROR;
-}
 
 // Quotes a path as one word of the launcher's argument text.
 std::string quoted(const std::string& path) {
   std::string word = "'";
   for (char c : path) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return word + "'";
+}
+
+// Fills `buffer` from `file` up to `capacity` bytes, or to the end of the
+// file; the count read, or -1 when a read fails.
+long read_piece(platform::InputFile& file, char* buffer, size_t capacity) {
+  size_t filled = 0;
+  while (filled < capacity) {
+    long n = file.read(buffer + filled, capacity - filled);
+    if (n < 0) return -1;
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  return static_cast<long>(filled);
 }
 
 }  // namespace
@@ -64,70 +37,60 @@ std::string OutputChecker::normalize(const std::string& text) {
 }
 
 void OutputChecker::normalize(const std::string& text, std::string* result) {
-  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-  size_t end = text.size();
-  while (end > 0 && kClass[in[end - 1]] != kWord) --end;
-  size_t i = 0;
-  while (i < end && kClass[in[i]] != kWord) ++i;
+  result->resize(NormalForm::max_output(text.size()));
+  NormalForm form;
+  result->resize(form.put(text.data(), text.size(), result->data()));
+}
 
-  // A lone line feed becomes two characters: the result can be twice as long.
-  result->resize(2 * (end - i));
-  char* out = result->data();
-  // The byte before `end` belongs to a word, so a run of white space needs no
-  // bound; a word does, since the text may end inside it.
-  while (i < end) {
-    if (kClass[in[i]] != kWord) {
-      bool line_break = false;
-      do {
-        line_break = line_break || kClass[in[i]] == kLineBreak;
-        ++i;
-      } while (kClass[in[i]] != kWord);
-      if (line_break) {
-        *out++ = '\r';
-        *out++ = '\n';
-      } else {
-        *out++ = ' ';
-      }
-    }
-    for (; i < end && kClass[in[i]] == kWord; ++i) *out++ = static_cast<char>(kLower[in[i]]);
-  }
-  result->resize(static_cast<size_t>(out - result->data()));
+void OutputChecker::make_buffers() {
+  if (first_) return;
+  first_ = std::make_unique_for_overwrite<char[]>(kPiece);
+  second_ = std::make_unique_for_overwrite<char[]>(kPiece);
+  normal_ = std::make_unique_for_overwrite<char[]>(NormalForm::max_output(kPiece));
 }
 
 StatusCode OutputChecker::normalize_file(const std::string& path) {
   platform::FileSystem& files = folders_->file_system();
-  StatusCode result = read_code(files.read_file(path, &first_, platform::Links::kNoFollow));
-  if (result == ST_NO_ERROR) {
-    normalize(first_, &second_);
-    result = write_code(files.write_file(path, second_));
+  make_buffers();
+  std::unique_ptr<platform::InputFile> in = files.open_input(path, platform::Links::kNoFollow);
+  if (!in) return ST_FILE_OPEN;
+  // The new file takes the old one's place at once; the open input still
+  // reads the old bytes.
+  std::unique_ptr<platform::OutputFile> out = files.create_output(path);
+  if (!out) return ST_FILE_OPEN;
+  NormalForm form;
+  for (;;) {
+    long n = in->read(first_.get(), kPiece);
+    if (n < 0) return ST_FILE_READ;
+    if (n == 0) break;
+    size_t made = form.put(first_.get(), static_cast<size_t>(n), normal_.get());
+    if (!out->write(normal_.get(), made)) return ST_FILE_WRITE;
   }
-  trim_buffers();
-  return result;
-}
-
-void OutputChecker::trim_buffers() {
-  constexpr size_t kKept = 128u << 20;
-  for (std::string* buffer : {&first_, &second_}) {
-    if (buffer->capacity() > kKept) std::string().swap(*buffer);
-  }
+  if (!in->close()) return ST_FILE_CLOSE;
+  return out->close() ? ST_NO_ERROR : ST_FILE_CLOSE;
 }
 
 StatusCode OutputChecker::compare_files(const std::string& path_a, const std::string& path_b) {
   platform::FileSystem& files = folders_->file_system();
-  platform::ReadResult read_a = files.read_file(path_a, &first_, platform::Links::kNoFollow);
-  platform::ReadResult read_b = files.read_file(path_b, &second_, platform::Links::kNoFollow);
+  make_buffers();
+  std::unique_ptr<platform::InputFile> a = files.open_input(path_a, platform::Links::kNoFollow);
+  std::unique_ptr<platform::InputFile> b = files.open_input(path_b, platform::Links::kNoFollow);
+  if (!a || !b) return ST_FILE_OPEN;
+  // Pieces are filled whole, so that both files are cut at the same places.
   StatusCode result = ST_NO_ERROR;
-  if (read_a == platform::ReadResult::kOpenFailed || read_b == platform::ReadResult::kOpenFailed) {
-    result = ST_FILE_OPEN;
-  } else if (StatusCode r = read_code(read_a)) {
-    result = r;
-  } else if (StatusCode r2 = read_code(read_b)) {
-    result = r2;
-  } else if (first_ != second_) {
-    result = ST_WRONG_ANSWER;
+  for (;;) {
+    long n_a = read_piece(*a, first_.get(), kPiece);
+    long n_b = read_piece(*b, second_.get(), kPiece);
+    if (n_a < 0 || n_b < 0) return ST_FILE_READ;
+    if (n_a != n_b || std::memcmp(first_.get(), second_.get(), static_cast<size_t>(n_a)) != 0) {
+      result = ST_WRONG_ANSWER;
+      break;
+    }
+    if (n_a == 0) break;
   }
-  trim_buffers();
-  return result;
+  bool closed_a = a->close();
+  bool closed_b = b->close();
+  return closed_a && closed_b ? result : ST_FILE_CLOSE;
 }
 
 StatusCode OutputChecker::check_grammar(const std::string&, const std::string&) {

@@ -1,8 +1,11 @@
 // Judges a solution's output against the expected one: both are normalised
 // in place, then compared byte for byte, or handed to the task's checker.
+// Files are read and written in pieces of fixed size, so that judging an
+// output of any size takes the same memory.
 #ifndef PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_
 #define PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_
 
+#include <memory>
 #include <string>
 
 #include "common/status.h"
@@ -15,13 +18,9 @@ class OutputChecker : public ProgramRunner {
 
   OutputChecker(Folders* folders, Display* console) : ProgramRunner(folders, console) {}
 
-  // Rewrites the file in its normal form: no leading or trailing white space,
-  // words on a line separated by one space, every line break CR LF (a run of
-  // white space that holds a line break becomes one), letters in lower case.
-  // White space is space, tab, CR and LF; every other byte, a zero byte
-  // included, is part of a word and is kept.
-  // Returns 0, 200 (cannot open or create), 201 (short write), 208 (short
-  // read) or 209 (failed close). A link is never followed.
+  // Rewrites the file in its normal form (see NormalForm), as a new file in
+  // its place. Returns 0, 200 (cannot open or create), 201 (short write),
+  // 208 (failed read) or 209 (failed close). A link is never followed.
   StatusCode normalize_file(const std::string& path);
   // 0 when the two files are equal, 2000 when they differ; 200, 208, 209 for
   // failures of file access.
@@ -43,13 +42,15 @@ class OutputChecker : public ProgramRunner {
   static std::string normalize(const std::string& text);
 
  private:
-  // Gives back buffers that a very large output has grown.
-  void trim_buffers();
+  // The size of one piece read from a file.
+  static constexpr size_t kPiece = 256 << 10;
 
-  // Kept from one file to the next: outputs of one task have similar sizes,
-  // and memory that is reused costs no page faults.
-  std::string first_;
-  std::string second_;
+  // Two pieces of input and one of normal form, made at the first use and
+  // kept: memory that is reused costs no page faults.
+  void make_buffers();
+  std::unique_ptr<char[]> first_;
+  std::unique_ptr<char[]> second_;
+  std::unique_ptr<char[]> normal_;
 };
 
 #endif  // PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_

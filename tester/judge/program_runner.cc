@@ -4,6 +4,7 @@
 // second later, only catches a launcher that could not end in time.
 #include "tester/judge/program_runner.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -118,6 +119,9 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
                                       const std::optional<std::string>& kept_files) {
   memory_limit_hit_ = false;
   usage_ = RunUsage{};
+  // The launcher would hold a larger limit to this one; holding it here too
+  // keeps the agent's own deadline one grace period after the launcher's.
+  time_limit = std::min(time_limit, kLongestTimeLimitMs);
   // A stopping agent starts nothing more.
   if (platform::stop_requested()) return ST_LAUNCHER_HUNG;
 

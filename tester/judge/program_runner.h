@@ -61,6 +61,10 @@ void set_usage_report_file(const std::string& path);
 // agent nor on PATH.
 std::string launcher_path();
 
+// The longest time limit of a run, in ms: the launcher reads its limit as a
+// signed 32-bit number and holds a larger one to this.
+inline constexpr uint32_t kLongestTimeLimitMs = 2147483647;
+
 // Base of everything that runs programs: compilers, test cases, the output
 // checker.
 class ProgramRunner {
@@ -69,7 +73,9 @@ class ProgramRunner {
 
   // Runs `program` with the argument text `arguments` (split into words as a
   // POSIX shell would, without expansions) in `work_folder` (the agent's own
-  // folder when empty), for at most `time_limit` ms. `space_limit` is passed
+  // folder when empty), for at most `time_limit` ms (held to
+  // kLongestTimeLimitMs, both for the launcher and for the agent's own
+  // wait). `space_limit` is passed
   // on as the memory limit in MiB (0: none). With `report_file`, the
   // launcher writes there how the run went ("key=value" lines). In a box,
   // only the files of the work folder named in `kept_files` (one per line;

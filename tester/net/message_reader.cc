@@ -81,6 +81,10 @@ bool MessageReader::read(Message& message) {
 }
 
 bool MessageReader::read_status_line(Message& message) {
+  if (dropping_ && !drop_rest()) {
+    state_ = buffer_.is_open() ? ReaderState::kAwaitLine : ReaderState::kClosed;
+    return false;
+  }
   std::string line;
   buffer_.read_line(&line, '\n');
   if (buffer_.last_read_short()) {
@@ -89,8 +93,10 @@ bool MessageReader::read_status_line(Message& message) {
     if (!buffer_.is_open()) {
       state_ = ReaderState::kClosed;
     } else if (buffer_.pending() > kMessageLimit) {
-      std::string dropped;
-      buffer_.skip_line(&dropped, '\n');
+      // Too long already: rejected now, as it would be whole, and the rest
+      // is dropped as it arrives, so that it is never read as a line of its
+      // own.
+      dropping_ = !buffer_.drop_line('\n');
       reject_status_line(message);
     } else {
       state_ = ReaderState::kAwaitLine;
@@ -119,6 +125,12 @@ bool MessageReader::read_status_line(Message& message) {
   return true;
 }
 
+bool MessageReader::drop_rest() {
+  if (!buffer_.drop_line('\n')) return false;
+  dropping_ = false;
+  return true;
+}
+
 void MessageReader::reject_status_line(Message& message) {
   message.protocol = handlers_.protocol();
   message.major = handlers_.major();
@@ -131,25 +143,44 @@ void MessageReader::reject_status_line(Message& message) {
 }
 
 bool MessageReader::read_headers(Message& message) {
-  if (state_ != ReaderState::kAwaitHeaders) message.headers.clear();
-  for (size_t count = 1;; ++count) {
-    std::string line;
-    buffer_.read_line(&line, '\n');
-    if (count > kMessageLimit) {
+  if (state_ != ReaderState::kAwaitHeaders) {
+    message.headers.clear();
+    header_lines_ = 0;
+  }
+  for (;;) {
+    // A block still open after 1024 lines is rejected, and its next line is
+    // dropped as far as it has arrived. The count survives a pause, so that
+    // a header block is judged the same however its bytes arrive.
+    if (header_lines_ >= kMessageLimit) {
+      dropping_ = !buffer_.drop_line('\n');
       state_ = ReaderState::kBadFormat;
       return false;
     }
+    if (dropping_) {
+      if (!drop_rest()) {
+        state_ = buffer_.is_open() ? ReaderState::kAwaitHeaders : ReaderState::kClosed;
+        return false;
+      }
+      ++header_lines_;
+      continue;
+    }
+    std::string line;
+    buffer_.read_line(&line, '\n');
     if (buffer_.last_read_short()) {
       if (!buffer_.is_open()) {
         state_ = ReaderState::kClosed;
         return false;
       }
-      // A header line this long is skipped anyway; dropping it now keeps the
-      // buffer from growing on a line that never ends.
-      if (buffer_.pending() >= kMessageLimit) buffer_.discard_all();
+      // A header line this long is skipped anyway; dropping it as it arrives
+      // keeps the buffer from growing on a line that never ends.
+      if (buffer_.pending() >= kMessageLimit) {
+        dropping_ = true;
+        continue;
+      }
       state_ = ReaderState::kAwaitHeaders;
       return false;
     }
+    ++header_lines_;
     if (line.size() >= kMessageLimit) continue;
     if (line.empty()) {
       state_ = ReaderState::kComplete;

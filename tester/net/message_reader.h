@@ -60,14 +60,23 @@ class MessageReader : public MessageReaderBase {
   bool read_status_line(Message& message) override;
   // Header lines up to the empty line. Lines of 1024 bytes or more and lines
   // whose first token has no colon are skipped; a repeated key keeps its
-  // first value.
+  // first value. A block that has not ended after 1024 lines is rejected.
   bool read_headers(Message& message);
   // "Content-Length" bytes. A length that is missing, negative or beyond
   // 2147483647 rejects the message.
   bool read_body(Message& message);
 
  private:
+  // Drops what has arrived of the rest of an over-long line; true once its
+  // line feed has gone too.
+  bool drop_rest();
   void reject_status_line(Message& message);
+
+  // An over-long status or header line has been dealt with, but its line
+  // feed has not arrived yet: whatever comes up to it belongs to that line.
+  bool dropping_ = false;
+  // Lines taken so far in the current header block.
+  size_t header_lines_ = 0;
 };
 
 #endif  // PROBATOR_TESTER_NET_MESSAGE_READER_H_

@@ -129,24 +129,10 @@ size_t ReceiveBuffer::read_into(char* destination, size_t capacity, size_t count
   return copied;
 }
 
-size_t ReceiveBuffer::skip_line(std::string* text, char delimiter) {
+bool ReceiveBuffer::drop_line(char delimiter) {
   fill();
-  if (chunks_.empty()) {
-    short_ = true;
-    return 0;
-  }
-  size_t length = pending_;
-  bool found = find_delimiter(delimiter, &length);
-  if (!found) length = pending_;
-  take_pending(text, length);
-  if (found) consume(1);
-  short_ = false;
-  return length;
-}
-
-void ReceiveBuffer::discard_all() {
-  chunks_.clear();
-  offset_ = 0;
-  pending_ = 0;
-  scan_valid_ = false;
+  size_t length = 0;
+  bool found = !chunks_.empty() && find_delimiter(delimiter, &length);
+  consume(found ? length + 1 : pending_);
+  return found;
 }

@@ -46,11 +46,10 @@ class ReceiveBuffer {
   // `destination`; returns the number copied. Consumes nothing and returns 0
   // when fewer than `count` are pending.
   size_t read_into(char* destination, size_t capacity, size_t count);
-  // Like read_line, but without a delimiter it takes every pending byte.
-  // Short only when nothing is pending.
-  size_t skip_line(std::string* text, char delimiter);
-  // Drops every pending byte.
-  void discard_all();
+  // Drops the pending bytes up to and including the next `delimiter`, or
+  // every pending byte when none has arrived. True when the delimiter was
+  // dropped, that is when the line has ended.
+  bool drop_line(char delimiter);
 
  private:
   struct Chunk {

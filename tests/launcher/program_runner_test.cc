@@ -116,11 +116,14 @@ TEST_F(ProgramRunnerTest, BuildsTheLaunchersCommandLine) {
   set_launcher_path_for_testing(helper_);
   set_box_options(std::nullopt);
   record();
+  // A limit beyond the launcher's largest is handed over as that largest.
   ASSERT_EQ(runner_.run_program("/bin/prog", "-n 5", "", 4294967295u, 0), 0);
   EXPECT_EQ(recorded().argv,
             (std::vector<std::string>{helper_, "-?src", base64_encode("/bin/prog"), "-?cmd",
                                       base64_encode("-n 5"), "-?wkf", "", "-?tmr",
-                                      base64_encode("4294967295"), "-?spc", "MA=="}));
+                                      base64_encode("2147483647"), "-?spc", "MA=="}));
+  ASSERT_EQ(runner_.run_program("/bin/prog", "", "", 2147483648u, 0), 0);
+  EXPECT_EQ(recorded().argv[8], base64_encode("2147483647"));
   ASSERT_EQ(runner_.run_program("p", "", "/w/", 1, 2, ExitCodes::kProgramOwn), 0);
   EXPECT_EQ(recorded().argv, (std::vector<std::string>{helper_, "-?src", "cA==", "-?cmd", "",
                                                        "-?wkf", base64_encode("/w/"), "-?tmr",

@@ -40,6 +40,16 @@ struct ReaderHarness {
       stream.arrive(input.substr(at, step));
       drain();
     }
+    return finish();
+  }
+  // Two arrivals, the first of `split` bytes.
+  std::string run_split(const std::string& input, size_t split) {
+    stream.arrive(input.substr(0, split));
+    drain();
+    stream.arrive(input.substr(split));
+    return finish();
+  }
+  std::string finish() {
     drain();
     static const char* const kStates[] = {"complete",      "bad",        "await-line",
                                           "await-headers", "await-body", "closed"};
@@ -107,6 +117,25 @@ TEST(MessageReaderTest, RowsWholeAndByteByByte) {
   }
 }
 
+// An over-long line is handled once, however it arrives: its rest is never
+// read as a line of its own.
+TEST(MessageReaderTest, OverLongLinesInEverySplit) {
+  const Row rows[] = {
+      {std::string(1088, 'x') + "TORVANE/1.0 400 Stop\n\n", "bad \nbad \nawait-line",
+       "a status line; the empty line after it is a second one"},
+      {"TORVANE/1.0 301 T\nX: " + std::string(1021, 'a') + "Content-Length: 2\n\nab",
+       "bad 301\nawait-line", "a header line ending like a length header"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ReaderHarness().run(row.input), row.expected) << row.why;
+    EXPECT_EQ(ReaderHarness().run(row.input, true), row.expected) << row.why << " (bytewise)";
+    for (size_t split = 1; split < row.input.size(); ++split) {
+      ASSERT_EQ(ReaderHarness().run_split(row.input, split), row.expected)
+          << row.why << " (split at " << split << ")";
+    }
+  }
+}
+
 // Limits on what arrives in one receive.
 TEST(MessageReaderTest, LimitsInOneReceive) {
   EXPECT_EQ(ReaderHarness().run(kLine1024 + "r\n"), "bad \nawait-line") << "a 1025-byte line";
@@ -115,9 +144,11 @@ TEST(MessageReaderTest, LimitsInOneReceive) {
   ReaderHarness reader;
   reader.run("TORVANE/1.0 200 OK\n" + headers + "\n");
   EXPECT_EQ(reader.message.headers.size(), 1023u);
-  EXPECT_EQ(ReaderHarness().run("TORVANE/1.0 200 OK\n" + headers + "K: v\n\n"),
-            "bad 200\nawait-line")
-      << "a 1025th line read in one call";
+  for (bool byte_by_byte : {false, true}) {
+    EXPECT_EQ(ReaderHarness().run("TORVANE/1.0 200 OK\n" + headers + "K: v\n\n", byte_by_byte),
+              "bad 200\nawait-line")
+        << "a 1025th line, bytewise: " << byte_by_byte;
+  }
 }
 
 TEST(MessageReaderTest, WholeMessagesBeforeTheCloseAreStillRead) {

@@ -43,6 +43,40 @@ class FaultyFolder : public platform::Folder {
   std::string path_;
 };
 
+// Fails its first read, or its close.
+class FaultyInputFile : public platform::InputFile {
+ public:
+  FaultyInputFile(std::unique_ptr<platform::InputFile> real, bool read_fails, bool close_fails)
+      : real_(std::move(real)), read_fails_(read_fails), close_fails_(close_fails) {}
+  long read(char* buffer, size_t capacity) override {
+    return read_fails_ ? -1 : real_->read(buffer, capacity);
+  }
+  bool close() override { return real_->close() && !close_fails_; }
+
+ private:
+  std::unique_ptr<platform::InputFile> real_;
+  bool read_fails_;
+  bool close_fails_;
+};
+
+// Writes half of its first piece and fails, or fails its close.
+class FaultyOutputFile : public platform::OutputFile {
+ public:
+  FaultyOutputFile(std::unique_ptr<platform::OutputFile> real, bool write_fails, bool close_fails)
+      : real_(std::move(real)), write_fails_(write_fails), close_fails_(close_fails) {}
+  bool write(const char* bytes, size_t count) override {
+    if (!write_fails_) return real_->write(bytes, count);
+    real_->write(bytes, count / 2);
+    return false;
+  }
+  bool close() override { return real_->close() && !close_fails_; }
+
+ private:
+  std::unique_ptr<platform::OutputFile> real_;
+  bool write_fails_;
+  bool close_fails_;
+};
+
 }  // namespace
 
 bool FaultyFileSystem::fails(Op op, const std::string& path) const {
@@ -80,6 +114,22 @@ platform::ReadResult FaultyFileSystem::read_file(const std::string& path, std::s
   if (fails(Op::kRead, path)) return platform::ReadResult::kReadFailed;
   if (fails(Op::kReadClose, path)) return platform::ReadResult::kCloseFailed;
   return result;
+}
+
+std::unique_ptr<platform::InputFile> FaultyFileSystem::open_input(const std::string& path,
+                                                                  platform::Links links) {
+  std::unique_ptr<platform::InputFile> real = real_.open_input(path, links);
+  if (!real) return nullptr;
+  return std::make_unique<FaultyInputFile>(std::move(real), fails(Op::kRead, path),
+                                           fails(Op::kReadClose, path));
+}
+
+std::unique_ptr<platform::OutputFile> FaultyFileSystem::create_output(const std::string& path) {
+  if (fails(Op::kCreate, path)) return nullptr;
+  std::unique_ptr<platform::OutputFile> real = real_.create_output(path);
+  if (!real) return nullptr;
+  return std::make_unique<FaultyOutputFile>(std::move(real), fails(Op::kShortWrite, path),
+                                            fails(Op::kWriteClose, path));
 }
 
 platform::WriteResult FaultyFileSystem::write_file(const std::string& path,

@@ -18,11 +18,11 @@ class FaultyFileSystem : public platform::FileSystem {
     kMakeFolder,    // creating a folder
     kRemoveFolder,  // removing a folder (sub-folders too)
     kRemoveFile,    // removing a file while a folder is emptied
-    kRead,          // read_file: the read fails
-    kReadClose,     // read_file: the close fails
-    kCreate,        // write_file: the file cannot be created
-    kShortWrite,    // write_file: too few bytes are written
-    kWriteClose,    // write_file: the close fails
+    kRead,          // read_file, open_input: the read fails
+    kReadClose,     // read_file, open_input: the close fails
+    kCreate,        // write_file, create_output: the file cannot be created
+    kShortWrite,    // write_file, create_output: too few bytes are written
+    kWriteClose,    // write_file, create_output: the close fails
     kCopy,
     kMove,
     kDelete,
@@ -40,6 +40,9 @@ class FaultyFileSystem : public platform::FileSystem {
   bool remove_folder(const std::string& path) override;
   platform::ReadResult read_file(const std::string& path, std::string* bytes,
                                  platform::Links links) override;
+  std::unique_ptr<platform::InputFile> open_input(const std::string& path,
+                                                  platform::Links links) override;
+  std::unique_ptr<platform::OutputFile> create_output(const std::string& path) override;
   platform::WriteResult write_file(const std::string& path, std::string_view bytes) override;
   bool copy_file(const std::string& to, const std::string& from) override;
   bool move_file(const std::string& to, const std::string& from) override;
