@@ -10,9 +10,9 @@
 
 #include "common/base64.h"
 #include "common/exit_status.h"
-#include "platform/processes.h"
 #include "platform/files.h"
 #include "platform/operator_files.h"
+#include "platform/processes.h"
 #include "platform/signals.h"
 #include "tester/diagnostics.h"
 
