@@ -28,7 +28,7 @@ for path in ./usr/bin/probator ./usr/bin/spawnlet ./usr/bin/probator-gcc ./usr/b
             ./usr/bin/probator-fpc ./usr/bin/probator-python3 \
             ./usr/lib/systemd/system/probator@.service ./usr/lib/sysusers.d/probator.conf \
             ./usr/lib/tmpfiles.d/probator.conf ./usr/share/probator/instance.ini \
-            ./usr/share/doc/probator/README.md; do
+            ./usr/share/doc/probator/README.md ./usr/share/doc/probator/docs/launcher.md; do
   grep -qx "$path" <<<"$contents" || fail "$path is not in the package"
 done
 

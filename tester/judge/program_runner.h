@@ -23,7 +23,7 @@ enum class ExitCodes {
   kProgramOwn,
 };
 
-// How the launcher boxes every program the agent runs (see README, "What a
+// How the launcher boxes every program the agent runs (see docs/launcher.md, "What a
 // program may and may not do").
 struct BoxOptions {
   bool enabled = true;
