@@ -80,3 +80,28 @@ bool Configurable::get_unsigned(const ConfigText& text, size_t from, const char*
   *value = static_cast<uint32_t>(number);
   return true;
 }
+
+std::vector<SettingLine> section_lines(ConfigText& text, const char* header) {
+  std::vector<SettingLine> lines;
+  std::optional<size_t> at = text.find(header, 0);
+  if (!at) return lines;
+  SectionCut cut(text, *at);
+  // The cut ends the section with a zero byte.
+  std::string section = text.data() + *at + std::strlen(header);
+  size_t start = 0;
+  while (start < section.size()) {
+    size_t end = section.find('\n', start);
+    if (end == std::string::npos) end = section.size();
+    SettingLine setting;
+    setting.line = section.substr(start, end - start);
+    start = end + 1;
+    if (!setting.line.empty() && setting.line.back() == '\r') setting.line.pop_back();
+    if (setting.line.empty() || setting.line[0] == '#') continue;
+    size_t equals = setting.line.find('=');
+    setting.has_value = equals != std::string::npos;
+    setting.key = setting.line.substr(0, equals);
+    if (setting.has_value) setting.value = setting.line.substr(equals + 1);
+    lines.push_back(std::move(setting));
+  }
+  return lines;
+}

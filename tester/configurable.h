@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/status.h"
 
@@ -59,6 +60,20 @@ class SectionCut {
   bool cut_ = false;
   char saved_ = 0;
 };
+
+// One line of a section read line by line, as the agent's own sections
+// ([SANDBOX], [OPERATOR]) are: "key=value", the key matched whole.
+struct SettingLine {
+  std::string line;  // without its line end
+  std::string key;   // the text before the first "=", or the whole line
+  std::string value;
+  bool has_value = false;  // whether the line holds a "="
+};
+
+// The lines of the first section that `header` opens, up to its first empty
+// line; lines starting with "#" are comments and left out. Empty when the
+// text has no such section.
+std::vector<SettingLine> section_lines(ConfigText& text, const char* header);
 
 class Configurable {
  public:

@@ -64,24 +64,12 @@ StatusCode Sandbox::load(ConfigText& text) {
 }
 
 StatusCode Sandbox::read_settings(ConfigText& text, BoxOptions* options) {
-  std::optional<size_t> header = text.find(kHeader, 0);
-  if (!header) return ST_NO_ERROR;
-  SectionCut cut(text, *header);
-  // The cut ends the section with a zero byte.
-  std::string section = text.data() + *header + sizeof kHeader - 1;
-  size_t start = 0;
-  while (start < section.size()) {
-    size_t end = section.find('\n', start);
-    if (end == std::string::npos) end = section.size();
-    std::string line = section.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    size_t equals = line.find('=');
-    std::string key = line.substr(0, equals);
-    std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
+  for (const SettingLine& setting : section_lines(text, kHeader)) {
+    const std::string& line = setting.line;
+    const std::string& key = setting.key;
+    const std::string& value = setting.value;
     std::optional<uint32_t> number = number_of(value);
-    bool valid = equals != std::string::npos;
+    bool valid = setting.has_value;
     if (key == "enabled") {
       valid = valid && (value == "0" || value == "1");
       options->enabled = value == "1";
