@@ -4,6 +4,7 @@
 // "done" may stand there. Its words say what it tries:
 //   spy PID PORT PATH...
 //                    read PATH..., ../secret, /proc/PID/{cmdline,environ},
+//                    the box keeper's command line (the launcher's options),
 //                    PROBATOR_SECRET; signal PID, its parent and process 1;
 //                    trace process 1; write /tmp and ..; open sockets and
 //                    reach TCP port PORT on 127.0.0.1
@@ -25,6 +26,7 @@
 
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,6 +54,9 @@ void tried(bool worked, const std::string& what) {
 void spy(int pid, int port, const std::vector<std::string>& paths) {
   for (const std::string& path : paths) tried(can_read(path), "read " + path);
   tried(can_read("../secret"), "read ../secret");
+  std::ifstream keeper("/proc/1/cmdline");
+  std::string launcher_line((std::istreambuf_iterator<char>(keeper)), {});
+  tried(launcher_line.find("-?") != std::string::npos, "read the launcher's options");
   for (const char* file : {"cmdline", "environ", "cwd/secret"}) {
     std::string path = "/proc/" + std::to_string(pid) + "/" + file;
     tried(can_read(path), "read " + path);
