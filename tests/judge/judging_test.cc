@@ -253,7 +253,7 @@ TEST_F(JudgingTest, CheckerDecides) {
   struct Row {
     const char* answer;
     StatusCode verdict;
-  } rows[] = {{"OK", ST_NO_ERROR}, {"no", 2001}, {"pe", 5001}, {"broken", 211}};
+  } rows[] = {{"ok", ST_NO_ERROR}, {"OK", 2001}, {"no", 2001}, {"pe", 5001}, {"broken", 211}};
   for (const Row& row : rows) {
     std::string source = "#!/bin/sh\necho " + std::string(row.answer) + " > output.txt\n";
     EXPECT_EQ(submit(1, source), row.verdict) << row.answer;
@@ -263,8 +263,9 @@ TEST_F(JudgingTest, CheckerDecides) {
   if (boxed()) {
     EXPECT_EQ(submit(1, "#!/bin/sh\nmkdir check.exe\necho ok > output.txt\n"), ST_NO_ERROR);
   }
-  // Its arguments: the input, the tested output and the expected output;
-  // it runs from a copy in the work folder and sees no test of its task.
+  // Its arguments: the input, the tested output and the expected output, as
+  // written; it runs from a copy in the work folder and sees no test of its
+  // task.
   TaskInfo info;
   info.number = 2;
   info.name = "checked";
@@ -272,15 +273,16 @@ TEST_F(JudgingTest, CheckerDecides) {
   ASSERT_EQ(tester_.set_task_info(info), ST_NO_ERROR);
   add_test(2, 1, "2 2", "x");
   ASSERT_EQ(
-      add_program(2,
-                  "#!/bin/sh\n[ -e '" + temp_.file(boxed() ? "t/2/1/input.txt" : "none") +
-                      "' ] && exit 3\n"
-                      "[ \"$(cat \"$1\")\" = \"2 2\" ] || exit 3\n"
-                      "[ \"$(cat \"$2\")\" = ok ] && [ \"$(cat \"$3\")\" = x ] && exit 0\nexit 1\n",
-                  true),
+      add_program(
+          2,
+          "#!/bin/sh\n[ -e '" + temp_.file(boxed() ? "t/2/1/input.txt" : "none") +
+              "' ] && exit 3\n"
+              "[ \"$(cat \"$1\")\" = \"2 2\" ] || exit 3\n"
+              "[ \"$(cat \"$2\")\" = '  OK ' ] && [ \"$(cat \"$3\")\" = x ] && exit 0\nexit 1\n",
+          true),
       ST_NO_ERROR);
-  EXPECT_EQ(submit(2, "#!/bin/sh\necho OK > output.txt\n"), ST_NO_ERROR)
-      << "input, tested output and expected output, in that order, normalised";
+  EXPECT_EQ(submit(2, "#!/bin/sh\necho '  OK ' > output.txt\n"), ST_NO_ERROR)
+      << "input, tested output and expected output, in that order, as written";
   EXPECT_EQ(submit(2, "#!/bin/sh\necho nope > output.txt\n"), 2001);
 }
 
@@ -338,15 +340,23 @@ TEST_F(JudgingTest, DiagnosticLinesTellWhyAndHowLong) {
     bool launcher;
     std::vector<std::string> says;
   } rows[] = {
-      {kSum, "", false,
-       {"submission: task=1 compiler=sh source_bytes=", "compile: what=solution compiler=sh "
-        "outcome=done", "test: task=1 test=4 outcome=ok wall_ms=", " cpu_ms=", " peak_kib=",
-        " exit=0"}},
+      {kSum,
+       "",
+       false,
+       {"submission: task=1 compiler=sh source_bytes=",
+        "compile: what=solution compiler=sh "
+        "outcome=done",
+        "test: task=1 test=4 outcome=ok wall_ms=", " cpu_ms=", " peak_kib=", " exit=0"}},
       {"#!/bin/sh\nexit 3\n", "", false, {"test: task=1 test=1 outcome=", " exit=3"}},
       {"COMPILE-ERROR", "", false, {"outcome=\"compiler error\" code=1000", " exit=1"}},
-      {kSum, temp_.file("s/solution"), false,
-       {"file: op=create path=" + temp_.file("s/solution") + " failed=\"No space left on device\""}},
-      {kSum, temp_.file("bin/missing-spawnlet"), true,
+      {kSum,
+       temp_.file("s/solution"),
+       false,
+       {"file: op=create path=" + temp_.file("s/solution") +
+        " failed=\"No space left on device\""}},
+      {kSum,
+       temp_.file("bin/missing-spawnlet"),
+       true,
        {"run: launcher=" + temp_.file("bin/missing-spawnlet") + " failed="}},
   };
   for (const Row& row : rows) {
