@@ -7,7 +7,9 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(program probator spawnlet probator-gcc probator-g++ probator-fpc probator-python3)
+foreach(program probator spawnlet probator-gcc probator-g++ probator-fpc probator-python3
+                probator-check-tokens probator-check-tokens-nocase probator-check-floats
+                probator-check-lines)
   execute_process(COMMAND test -x ${PREFIX}/bin/${program} RESULT_VARIABLE missing)
   if(missing)
     message(FATAL_ERROR "${program} is not installed as an executable")

@@ -13,7 +13,10 @@
 task.ini holds "key = value" lines; blank lines and lines starting with "#"
 are skipped. Keys: name, time-limit (whole seconds), space-limit (default 64,
 passed to the agent unchanged), checker with checker-compiler, solution with
-solution-compiler, grammar. A task with a reference solution ("solution")
+solution-compiler, grammar. The checker may also be one of the standard
+checkers by its word (tokens, tokens-nocase, floats, lines: see
+checkers/standard_checker.cpp), compiled with g++ unless checker-compiler
+says otherwise. A task with a reference solution ("solution")
 may leave out the .out files; any other task needs one per test.
 
 Everything is checked here, before a server listens, so that a mistake in the
@@ -184,11 +187,26 @@ def _check_name(path: Path, name: str) -> str:
     return name
 
 
+# The standard checkers the agent ships, by the word a task.ini names them
+# with: one source, made one of four by a line in front of it, and compiled
+# by the agent's C++ compiler unless checker-compiler names another.
+STANDARD_CHECKERS = {"tokens": 1, "tokens-nocase": 2, "floats": 3, "lines": 4}
+STANDARD_CHECKER_SOURCE = Path(__file__).resolve().parents[2] / "checkers" / "standard_checker.cpp"
+
+
+def _standard_checker(word: str, compiler: Optional[str]) -> Program:
+    source = f"#define CHECK_MODE {STANDARD_CHECKERS[word]}\n".encode()
+    source += STANDARD_CHECKER_SOURCE.read_bytes()
+    return Program(STANDARD_CHECKER_SOURCE, compiler or "g++", source)
+
+
 def _read_program(task_folder: Path, values: dict, kind: str) -> Optional[Program]:
     ini = task_folder / "task.ini"
     source_name, compiler = values.get(kind), values.get(f"{kind}-compiler")
     if source_name is None and compiler is None:
         return None
+    if kind == "checker" and source_name in STANDARD_CHECKERS:
+        return _standard_checker(source_name, compiler)
     if not source_name or not compiler:
         raise ContestError(f"{ini}: {kind} and {kind}-compiler go together")
     if (len(compiler) > MAX_PROGRAM_COMPILER or not compiler.isascii()

@@ -74,6 +74,14 @@ class ReadContestTest(unittest.TestCase):
         self.assertEqual(read.submissions[3].expected,
                          verdicts.Expected(-2, message="wrong compiler line"))
 
+    def test_a_standard_checker_by_its_word(self):
+        with tempfile.TemporaryDirectory() as folder:
+            read = contest.read_contest(write_contest(folder, {
+                "tasks/1-sum/task.ini": "name = Sum\ntime-limit = 1\nchecker = floats\n"}))
+        checker = read.tasks[0].checker
+        self.assertEqual(checker.compiler, "g++")
+        self.assertTrue(checker.source.startswith(b"#define CHECK_MODE 3\n// The standard checkers"))
+
     def test_faults_are_named(self):
         task_4 = {"tasks/4-x/task.ini": "name = X\ntime-limit = 1\n",
                   "tasks/4-x/tests/1.in": "", "tasks/4-x/tests/1.out": ""}

@@ -1,0 +1,4 @@
+with open("input.txt") as f:
+    name = f.read().strip()
+with open("output.txt", "w") as f:
+    f.write(f"Hello, {name}!\r\n")
