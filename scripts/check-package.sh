@@ -26,7 +26,8 @@ grep -q "postinst" <<<"$info" || fail "no postinst"
 contents="$(dpkg-deb --contents "$deb" | awk '{print $6}')"
 for path in ./usr/bin/probator ./usr/bin/spawnlet ./usr/bin/probator-gcc ./usr/bin/probator-g++ \
             ./usr/bin/probator-fpc ./usr/bin/probator-python3 ./usr/bin/probator-check-floats \
-            ./usr/share/probator/checkers/standard_checker.cpp \
+            ./usr/share/probator/checkers/standard_checker.cpp ./usr/bin/probator-validator \
+            ./usr/share/probator/probator-validator-adapter.cpp \
             ./usr/lib/systemd/system/probator@.service ./usr/lib/sysusers.d/probator.conf \
             ./usr/lib/tmpfiles.d/probator.conf ./usr/share/probator/instance.ini \
             ./usr/share/doc/probator/README.md ./usr/share/doc/probator/docs/launcher.md; do

@@ -99,6 +99,7 @@ compiler() {  # name, extension
   compiler g++ cpp
   compiler fpc pas
   compiler python3 py
+  compiler validator cpp
 } >"$scratch/Probator.ini"
 
 cd "$scratch"
