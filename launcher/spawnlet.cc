@@ -15,7 +15,7 @@
 // group's number cannot have been reused yet), and every orphan that came
 // back to the launcher is killed last.
 //
-// Unless "-?box" is 0, the program runs in a box instead (platform/box.h):
+// With "-?box" 1, the program runs in a box instead (platform/box.h):
 // namespaces of its own, a view of files with one writable folder, limits,
 // no sockets, no privileges. The wait is then on the box's report that the
 // program has ended; the box's end takes everything in it along.
@@ -96,8 +96,10 @@ RunOptions read_options(const CommandTail& tail) {
   options.report_file = tail.option("-?rep");
   options.keep_messages = tail.number("-?err") == 1;
 
-  // The box is on unless "-?box" says 0.
-  options.boxed = tail.option("-?box").value_or("1") != "0";
+  // The box is built when "-?box" says 1, as the agent always asks for it
+  // unless its operator turned it off. Started by hand without it, the
+  // launcher runs the program as it always has.
+  options.boxed = tail.option("-?box").value_or("0") == "1";
   platform::BoxSettings& box = options.box;
   box.writable_folder = tail.option("-?rwf").value_or(options.work_folder.value_or(""));
   for (const char* const* folder = platform::kBoxSystemFolders; *folder != nullptr; ++folder) {

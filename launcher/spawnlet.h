@@ -15,8 +15,8 @@
 //   230  it was still running at the time limit, and was killed (3000);
 //   240  it ended with another exit code, or by a signal (4000);
 //   241  the memory limit ended it (4000, known with a memory group).
-// In a box (the default; "-?box" 0 turns it off), 204 also stands for a box
-// that could not be built; "-?rep" names a file that says why.
+// In a box ("-?box" 1, as the agent asks), 204 also stands for a box that
+// could not be built; "-?rep" names a file that says why.
 // With "-?xit" set to 1, a program that ends by itself with an exit code
 // below 200 gives that code instead of 0 or 240.
 int spawnlet_main(const std::vector<std::string>& arguments);

@@ -50,8 +50,8 @@ class BoxTest : public LaunchTest {
   // more options follow, their values plain. Returns spawnlet's status.
   int run(const std::string& words, Arguments options = {}, const std::string& time_limit = "10000",
           const Arguments& starter = {}) {
-    Arguments arguments = {"-?src", program_,  "-?cmd", words, "-?wkf", folder_.file("work/"),
-                           "-?tmr", time_limit};
+    Arguments arguments = {"-?src", program_,   "-?cmd", words, "-?wkf", folder_.file("work/"),
+                           "-?tmr", time_limit, "-?box", "1"};
     arguments.insert(arguments.end(), options.begin(), options.end());
     for (size_t i = 1; i < arguments.size(); i += 2) arguments[i] = base64_encode(arguments[i]);
     arguments.insert(arguments.begin(), built_program("spawnlet"));
@@ -199,7 +199,9 @@ TEST_F(BoxTest, NothingOutlivesTheRunNorAKilledLauncher) {
                          "-?wkf",
                          base64_encode(folder_.file("work/")),
                          "-?tmr",
-                         base64_encode("20000")};
+                         base64_encode("20000"),
+                         "-?box",
+                         base64_encode("1")};
   ChildProcess spawnlet(arguments, folder_.path());
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (alive() < 3 && std::chrono::steady_clock::now() < until) {

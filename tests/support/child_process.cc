@@ -104,7 +104,8 @@ const std::string& box_unavailable() {
     std::string folder = pattern;
     chmod(folder.c_str(), 0755);
     ChildProcess probe({built_program("spawnlet"), "-?src", base64_encode("/bin/true"), "-?tmr",
-                        base64_encode("10000"), "-?rep", base64_encode(folder + "/report")},
+                        base64_encode("10000"), "-?box", base64_encode("1"), "-?rep",
+                        base64_encode(folder + "/report")},
                        folder);
     std::string why = "spawnlet did not end";
     if (probe.wait(20000)) {
