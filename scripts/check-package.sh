@@ -18,7 +18,7 @@ deb="$(ls "$build"/probator_*_amd64.deb)"
 
 info="$(dpkg-deb --info "$deb")"
 for field in "Package: probator" "Architecture: amd64" "Depends: .*libncursesw6" \
-             "Recommends: .*gcc.*fp-compiler.*python3"; do
+             "Recommends: .*gcc.*fp-compiler.*python3" "Suggests: .*default-jdk-headless"; do
   grep -Eq "^ $field" <<<"$info" || fail "control field '$field' missing"
 done
 grep -q "postinst" <<<"$info" || fail "no postinst"
@@ -28,6 +28,9 @@ for path in ./usr/bin/probator ./usr/bin/spawnlet ./usr/bin/probator-gcc ./usr/b
             ./usr/bin/probator-fpc ./usr/bin/probator-python3 ./usr/bin/probator-check-floats \
             ./usr/share/probator/checkers/standard_checker.cpp ./usr/bin/probator-validator \
             ./usr/share/probator/probator-validator-adapter.cpp \
+            ./usr/bin/probator-java ./usr/bin/probator-kotlin ./usr/bin/probator-rust \
+            ./usr/bin/probator-go ./usr/bin/probator-javascript ./usr/bin/probator-csharp \
+            ./usr/bin/probator-pypy3 ./usr/bin/probator-shell \
             ./usr/lib/systemd/system/probator@.service ./usr/lib/sysusers.d/probator.conf \
             ./usr/lib/tmpfiles.d/probator.conf ./usr/share/probator/instance.ini \
             ./usr/share/doc/probator/README.md ./usr/share/doc/probator/docs/launcher.md; do

@@ -9,7 +9,9 @@ if(NOT result EQUAL 0)
 endif()
 foreach(program probator spawnlet probator-gcc probator-g++ probator-fpc probator-python3
                 probator-check-tokens probator-check-tokens-nocase probator-check-floats
-                probator-check-lines probator-validator)
+                probator-check-lines probator-validator probator-java probator-kotlin
+                probator-rust probator-go probator-javascript probator-csharp probator-pypy3
+                probator-shell)
   execute_process(COMMAND test -x ${PREFIX}/bin/${program} RESULT_VARIABLE missing)
   if(missing)
     message(FATAL_ERROR "${program} is not installed as an executable")
