@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Judges a contest folder's submissions on this machine with gcc, g++, fpc and
-python3, and checks that each gets the verdict the submissions list expects.
+python3, and checks that each gets the verdict the submissions list expects;
+those in other languages are skipped.
 
     check_contest.py --contest contests/sample
 
@@ -38,13 +39,13 @@ def main(argv=None) -> int:
             print(f"submission {sub.number} ({sub.name}): {verdict.describe()} ({mark})",
                   flush=True)
 
-        results = local_judge.judge_contest(checked, progress)
+        results, skipped = local_judge.judge_contest(checked, progress)
     except (contest.ContestError, local_judge.JudgeError) as error:
         print(f"check_contest: {error}", file=sys.stderr)
         return 2
-    matched, summary = report.summary(checked.submissions, results)
+    matched, summary = report.summary(checked.submissions, results, skipped)
     print("\nVerdicts")
-    print("\n".join(report.verdict_table(checked.submissions, results, "Judge")))
+    print("\n".join(report.verdict_table(checked.submissions, results, "Judge", skipped)))
     print(summary)
     return 0 if matched else 1
 

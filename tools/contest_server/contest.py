@@ -95,6 +95,13 @@ class Submission:
     expected: verdicts.Expected
 
 
+def lacks_compiler(sub: Submission, compilers) -> bool:
+    """Whether judges that offer only `compilers` skip `sub`: its compiler is
+    not among them, and it does not expect the error of an unknown compiler
+    (such a submission is there to get that error)."""
+    return sub.compiler not in compilers and sub.expected.result != verdicts.ERROR
+
+
 @dataclass
 class Contest:
     folder: Path

@@ -9,7 +9,9 @@ words, CR LF between lines, nothing trailing), then the checker decides
 1 wrong answer, 2 output format) or the outputs must be equal. A reference
 solution produces the expected output from its own fresh copy of the input.
 
-The compilers are the four the agent is set up with: gcc, g++, fpc, python3.
+The compilers are four of those the agent is set up with: gcc, g++, fpc,
+python3. A submission in another language is skipped (see
+contest.lacks_compiler); the agent judges it through the demo.
 """
 
 import os
@@ -20,6 +22,7 @@ import tempfile
 from pathlib import Path
 
 import verdicts
+from contest import lacks_compiler
 from verdicts import Verdict
 
 CHECKER_TIME_LIMIT = 10
@@ -178,15 +181,19 @@ class LocalJudge:
                 2: verdicts.OUTPUT_FORMAT}.get(status, verdicts.ERROR)
 
 
-def judge_contest(contest, progress=None) -> dict:
-    """Judges every submission; returns {submission number: (Verdict, "local")}.
+def judge_contest(contest, progress=None) -> tuple:
+    """Judges every submission that one of COMPILERS can compile; returns
+    ({submission number: (Verdict, "local")}, the numbers of those skipped).
     Raises JudgeError when a task's own programs cannot be built."""
-    results = {}
+    results, skipped = {}, set()
     with tempfile.TemporaryDirectory(prefix="contest-check-") as scratch:
         judge = LocalJudge(contest, Path(scratch))
         for sub in contest.submissions:
+            if lacks_compiler(sub, COMPILERS):
+                skipped.add(sub.number)
+                continue
             verdict = judge.judge(sub)
             results[sub.number] = (verdict, "local")
             if progress:
                 progress(sub, verdict)
-    return results
+    return results, skipped

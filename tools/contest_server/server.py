@@ -20,12 +20,14 @@ logged in and none of them is still loading its task set; testers that log in
 later join as soon as they are ready. When every submission has a verdict the
 table is printed and --on-finish decides: "stop" sends 400 to every tester,
 "close" closes the connections, "wait" keeps them until interrupted or until
-the time limit of the run. A protocol fault, a refused task set or a lost
-connection ends that tester's session; its unjudged submission goes back to
-the front of the queue for another tester. So does a submission that a tester
-answered with an error result (-1 or -2): the error is the tester's, not the
-submission's. Another tester takes it when one is there; after TRIES such
-failures the last error (or "judge error" for a lost tester) is its verdict.
+the time limit of the run. A submission whose compiler no logged-in tester
+offers is skipped (see contest.lacks_compiler): listed, never dealt. A
+protocol fault, a refused task set or a lost connection ends that tester's
+session; its unjudged submission goes back to the front of the queue for
+another tester. So does a submission that a tester answered with an error
+result (-1 or -2): the error is the tester's, not the submission's. Another
+tester takes it when one is there; after TRIES such failures the last error
+(or "judge error" for a lost tester) is its verdict.
 """
 
 import collections
@@ -37,6 +39,7 @@ import time
 import report
 import verdicts
 import wire
+from contest import lacks_compiler
 
 LOGIN, TASKS, TASK_SET, IDLE, JUDGING, LEAVING, CLOSED = (
     "LOGIN", "TASKS", "TASK_SET", "IDLE", "JUDGING", "LEAVING", "CLOSED")
@@ -64,6 +67,7 @@ class Tester:
         self.submission = None
         self.leave_by = None
         self.judged = 0
+        self.compilers = frozenset()  # named at login
 
     def __str__(self):
         return f"tester {self.number}"
@@ -100,6 +104,7 @@ class ContestServer:
         self.logins = 0
         self.queue = collections.deque(contest.submissions)
         self.results = {}  # submission number -> (Verdict, tester number)
+        self.skipped = set()  # submission numbers that no tester can compile
         self.failed_by = collections.defaultdict(set)  # submission number -> tester numbers
         self.tries = collections.Counter()  # submission number -> failed tries
         self.faults = 0
@@ -146,7 +151,8 @@ class ContestServer:
                 self.selector.unregister(self.listener)
                 self.listener.close()
             self.selector.close()
-        matched = self.complete and report.summary(self.contest.submissions, self.results)[0]
+        matched = self.complete and report.summary(self.contest.submissions, self.results,
+                                                   self.skipped)[0]
         return 0 if matched and not self.faults else 1
 
     def _over(self) -> bool:
@@ -181,16 +187,30 @@ class ContestServer:
             self._log(f"dealing submissions to {ready} ready tester(s)")
         if not self.dealing:
             return
+        self._skip_unoffered()
         for tester in self.testers:
             if tester.state == IDLE and self.queue:
                 sub = self._next_for(tester)
                 if sub is not None:
                     self._deal(tester, sub)
-        if len(self.results) == len(self.contest.submissions):
+        if len(self.results) + len(self.skipped) == len(self.contest.submissions):
             self._finish()
         elif not any(t.live for t in self.testers):
             self._log("no tester left to judge the remaining submissions")
             self._end("Contest server stopping")
+
+    def _skip_unoffered(self) -> None:
+        """Takes out of the queue the submissions that no live tester that
+        has logged in can compile."""
+        logged_in = [t.compilers for t in self.testers if t.live and t.state != LOGIN]
+        if not logged_in:
+            return
+        offered = frozenset().union(*logged_in)
+        for sub in [s for s in self.queue if lacks_compiler(s, offered)]:
+            self.queue.remove(sub)
+            self.skipped.add(sub.number)
+            self._log(f"submission {sub.number} skipped: no tester offers compiler "
+                      f"{sub.compiler!r}")
 
     def _finish(self) -> None:
         self.complete = True
@@ -373,6 +393,7 @@ class ContestServer:
     def _login(self, tester: Tester, message: wire.AgentMessage) -> None:
         compilers = message.headers["Compilers"]
         names = compilers.split(";")
+        tester.compilers = frozenset(names)
         self.logins += 1
         self._log(f"{tester}: login, compilers {compilers}")
         for task in self.contest.tasks:
@@ -428,8 +449,9 @@ class ContestServer:
         self.out.flush()
 
     def _print_table(self) -> None:
-        lines = report.verdict_table(self.contest.submissions, self.results)
-        ok, summary = report.summary(self.contest.submissions, self.results)
+        lines = report.verdict_table(self.contest.submissions, self.results,
+                                     skipped=self.skipped)
+        ok, summary = report.summary(self.contest.submissions, self.results, self.skipped)
         judges = [f"{t} judged {t.judged}" for t in self.testers if t.judged]
         text = "\nVerdicts\n" + "\n".join(lines) + "\n"
         if len(judges) > 1:

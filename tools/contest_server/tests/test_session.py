@@ -49,16 +49,18 @@ class Agent(threading.Thread):
     (or `on_task_set()`) and each submission with `judge(task, compiler,
     source)`. Ends on a 4xx or when the server closes the connection."""
 
-    def __init__(self, port, judge=verdict_asked_for, on_task_set=None):
+    def __init__(self, port, judge=verdict_asked_for, on_task_set=None, compilers=COMPILERS):
         super().__init__(daemon=True)
         self.port, self.judge, self.on_task_set = port, judge, on_task_set
+        self.compilers = compilers
         self.judged, self.ended_by = 0, None
 
     def run(self):
         try:
             with socket.create_connection(("127.0.0.1", self.port), timeout=20) as sock, \
                     sock.makefile("rb") as stream:
-                sock.sendall(agent_message("LOGIN", {"Compilers": ";".join(COMPILERS)}, "tester"))
+                sock.sendall(agent_message("LOGIN", {"Compilers": ";".join(self.compilers)},
+                                            "tester"))
                 self.ended_by = "closed"
                 while status := stream.readline().decode():
                     _, code, reason = status.rstrip("\n").split(" ", 2)
@@ -151,6 +153,27 @@ class SessionTest(unittest.TestCase):
         self.assertTrue(all(a.judged for a in agents))
         self.assertIn("dealing submissions to 2 ready tester(s)", log)
         self.assertIn("Shared: tester 1 judged", log)
+
+    def test_a_compiler_no_tester_offers_is_skipped(self):
+        # Submission 3 is in python3, which neither tester offers: it is
+        # skipped. Submission 4 names an unknown compiler and expects the
+        # agent's error for it: it is still dealt.
+        asked = []
+
+        def judge(task, compiler, source):
+            asked.append(compiler)
+            return verdict_asked_for(task, compiler, source)
+
+        without_python = ("gcc", "g++")
+        status, log, _ = serve({"judge": judge, "compilers": without_python},
+                               {"judge": judge, "compilers": without_python}, testers=2)
+        self.assertEqual(status, 0, log)
+        self.assertNotIn("python3", asked)
+        self.assertIn("clang", asked)
+        self.assertIn("submission 3 skipped: no tester offers compiler 'python3'", log)
+        self.assertRegex(log, r"\n3 +ce\.py +1 +python3 +compile error +\(skipped\) +-\n")
+        self.assertIn("All 4 verdicts matched; 1 of 5 submissions skipped "
+                      "(compiler not offered).", log)
 
     def test_a_lost_tester_s_submission_goes_to_another(self):
         def crash(*_):
