@@ -14,6 +14,10 @@
 #   --contest DIR  judge the contest folder DIR (as tools/contest_server/README.md
 #                  describes it) instead of contests/sample
 #
+# A language whose compiler this machine lacks is left out, with a line that
+# says so, and its submissions are skipped. PROBATOR_DEMO_SKIP="java go ..."
+# leaves those languages out too.
+#
 # Everything the demo writes lives in one scratch folder, /tmp/probator-demo-PID/,
 # removed at the end unless something failed.
 set -euo pipefail
@@ -91,15 +95,27 @@ compiler() {  # name, extension
   printf '[COMPILER]\nname=%s\noptions=?s\ndir=%s/\next=%s\ntimeout=30000\nfile=%s\n\n' \
          "$1" "$scratch" "$2" "$scratch/compilers/probator-$1"
 }
+# Each language as name:extension:the program its wrapper runs. One whose
+# program the box cannot find (the box's PATH is /usr/local/bin:/usr/bin:/bin)
+# gets no [COMPILER] section, and the server skips its submissions; so does
+# one that PROBATOR_DEMO_SKIP names (names separated by blanks).
+languages=(gcc:c:gcc g++:cpp:g++ fpc:pas:fpc python3:py:python3 validator:cpp:g++
+           java:java:javac kotlin:kt:kotlinc rust:rs:rustc go:go:go javascript:js:node
+           csharp:cs:mcs pypy3:py:pypy3 shell:sh:bash)
 {
   printf '[SOCKET]\nhostname=127.0.0.1\nport=%s\n\n' "$(cat "$scratch/port")"
   printf '[FOLDERS]\nsource=%s/\nwork=%s/\ntest=%s/\n\n' \
          "$scratch/source" "$scratch/work" "$scratch/tests"
-  compiler gcc c
-  compiler g++ cpp
-  compiler fpc pas
-  compiler python3 py
-  compiler validator cpp
+  for language in "${languages[@]}"; do
+    IFS=: read -r name extension program <<<"$language"
+    if [[ " ${PROBATOR_DEMO_SKIP-} " == *" $name "* ]]; then
+      echo "demo: skipping $name: PROBATOR_DEMO_SKIP names it" >&2
+    elif ! env PATH=/usr/local/bin:/usr/bin:/bin sh -c 'command -v "$1"' - "$program" >/dev/null; then
+      echo "demo: skipping $name: $program not found" >&2
+    else
+      compiler "$name" "$extension"
+    fi
+  done
 } >"$scratch/Probator.ini"
 
 cd "$scratch"

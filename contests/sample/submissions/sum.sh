@@ -1,0 +1,2 @@
+read -r a b < input.txt
+echo $((a + b)) > output.txt
