@@ -484,8 +484,13 @@ def write_contest(tasks: list, target: Path):
     """Writes the tasks as a contest folder; tests.map in each task folder
     gives each test's number and the package test it comes from."""
     listing = ["# Imported from problem packages: source task compiler expected-verdict"]
+    slugs = set()
     for number, task in enumerate(tasks, 1):
-        folder = target / "tasks" / f"{number}-{_slug(task.package.name)}"
+        slug = _slug(task.package.name)
+        if slug in slugs:  # two names that differ only in what a slug drops
+            slug = f"{slug}-{number}"
+        slugs.add(slug)
+        folder = target / "tasks" / f"{number}-{slug}"
         (folder / "tests").mkdir(parents=True)
         ini = [f"# Imported from the problem package {task.package.name}",
                f"name = {task.name}",
@@ -504,7 +509,7 @@ def write_contest(tasks: list, target: Path):
             mapping.append(f"{test_number:03} {test.name}")
         (folder / "tests.map").write_text("\n".join(mapping) + "\n")
         for sub in task.submissions:
-            name = f"{_slug(task.package.name)}/{sub.folder}/{sub.source.name}"
+            name = f"{slug}/{sub.folder}/{sub.source.name}"
             (target / "submissions" / name).parent.mkdir(parents=True, exist_ok=True)
             shutil.copyfile(sub.source, target / "submissions" / name)
             listing.append(f"{name} {number} {sub.compiler} {sub.verdict}")
@@ -565,8 +570,12 @@ def main(argv=None) -> int:
         return 2
     arguments.contest.mkdir(parents=True, exist_ok=True)
     write_contest(tasks, arguments.contest)
-    # What was written must be a contest the server serves.
-    contest.read_contest(arguments.contest)
+    try:  # what was written must be a contest the server serves
+        contest.read_contest(arguments.contest)
+    except contest.ContestError as error:
+        print(f"import_packages: the contest written cannot be served: {error}",
+              file=sys.stderr)
+        return 2
     print(f"{arguments.contest}: {len(tasks)} tasks, "
           f"{sum(len(t.submissions) for t in tasks)} submissions"
           + (f"; {failed} package(s) left out" if failed else ""))
