@@ -6,7 +6,9 @@
 //   2 tokens_nocase  the same, letters A to Z equal to a to z
 //   3 floats         tokens that are both numbers equal within an absolute
 //                    or relative error of 1e-6 (nan only nan, infinities by
-//                    sign); other tokens as in 1
+//                    sign); other tokens as in 1. CHECK_ABSOLUTE_TOLERANCE and
+//                    CHECK_RELATIVE_TOLERANCE, defined like CHECK_MODE,
+//                    replace either bound (0 turns it off)
 //   4 lines          lines equal byte for byte; a line ends at LF, with a CR
 //                    before it dropped; the last line may lack its LF
 // Called as: check INPUT TESTED EXPECTED. Exit status: 0 accepted, 1 wrong
@@ -23,7 +25,15 @@
 
 namespace {
 
-constexpr double kTolerance = 1e-6;
+#ifndef CHECK_ABSOLUTE_TOLERANCE
+#define CHECK_ABSOLUTE_TOLERANCE 1e-6
+#endif
+#ifndef CHECK_RELATIVE_TOLERANCE
+#define CHECK_RELATIVE_TOLERANCE 1e-6
+#endif
+
+constexpr double kAbsoluteTolerance = CHECK_ABSOLUTE_TOLERANCE;
+constexpr double kRelativeTolerance = CHECK_RELATIVE_TOLERANCE;
 
 // Reads a file piece by piece: outputs of any size cost a few KiB.
 class Reader {
@@ -103,7 +113,7 @@ bool same_numbers(double tested, double expected) {
   if (std::isnan(expected) || std::isnan(tested)) return std::isnan(expected) && std::isnan(tested);
   if (std::isinf(expected) || std::isinf(tested)) return tested == expected;
   double error = std::fabs(tested - expected);
-  return error <= kTolerance || error <= kTolerance * std::fabs(expected);
+  return error <= kAbsoluteTolerance || error <= kRelativeTolerance * std::fabs(expected);
 }
 
 bool same_tokens(const std::string& tested, const std::string& expected) {

@@ -15,6 +15,12 @@
 // group's number cannot have been reused yet), and every orphan that came
 // back to the launcher is killed last.
 //
+// "-?sin" and "-?sou" name files for the program's standard input and
+// output (opened here, before the program starts; the output file is
+// created or emptied). "-?osz" bounds, in MiB, the files the program
+// writes: a larger one (its output, or a file named by "-?out") makes a
+// clean ending a run-time error, and a write past it ends the writer.
+//
 // With "-?box" 1, the program runs in a box instead (platform/box.h):
 // namespaces of its own, a view of files with one writable folder, limits,
 // no sockets, no privileges. The wait is then on the box's report that the
@@ -24,6 +30,7 @@
 #include <signal.h>
 #include <string.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -61,6 +68,10 @@ struct RunOptions {
   // "-?err 1": the first lines the program writes to standard error go to
   // the report (a compiler's messages).
   bool keep_messages = false;
+  std::optional<std::string> input_file;
+  std::optional<std::string> output_file;
+  // Bytes; 0: no bound but the box's write limit.
+  uint64_t output_limit = 0;
 };
 
 std::vector<std::string> lines_of(const std::optional<std::string>& text) {
@@ -95,6 +106,9 @@ RunOptions read_options(const CommandTail& tail) {
   options.program_exit_code = tail.number("-?xit") == 1;
   options.report_file = tail.option("-?rep");
   options.keep_messages = tail.number("-?err") == 1;
+  options.input_file = tail.option("-?sin");
+  options.output_file = tail.option("-?sou");
+  options.output_limit = uint64_t{tail.number("-?osz")} * kMiB;
 
   // The box is built when "-?box" says 1, as the agent always asks for it
   // unless its operator turned it off. Started by hand without it, the
@@ -193,7 +207,7 @@ int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, 
   platform::UniqueFd messages;
   if (options.keep_messages) {
     messages = platform::open_scratch_file(box.writable_folder);
-    box.error_fd = messages.get();
+    inside.error_fd = messages.get();
   }
   platform::BoxedRun boxed;
   platform::BoxStep step = platform::BoxStep::kNone;
@@ -228,25 +242,25 @@ int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, 
   return status_of(outcome.exit, options.program_exit_code);
 }
 
-int run(const RunOptions& options, Report* report) {
-  if (!platform::is_program_file(options.program)) return status_of(ST_NOT_EXECUTABLE);
-  // A folder option that decodes to nothing names no folder that can be
-  // entered; only an absent option means "stay here".
-  if (options.work_folder && options.work_folder->empty()) return status_of(ST_PROCESS_CREATE);
-
-  platform::SpawnRequest request;
-  request.path = options.program;
-  request.argv.push_back(options.program);
-  for (std::string& word : split_shell_words(options.arguments)) {
-    request.argv.push_back(std::move(word));
+// Whether the program wrote a file larger than the output bound: its
+// standard output, or a file of the working folder that is kept.
+bool output_too_large(const RunOptions& options, int output_fd) {
+  auto too_large = [&](long long size) {
+    return size >= 0 && static_cast<uint64_t>(size) > options.output_limit;
+  };
+  if (output_fd >= 0 && too_large(platform::file_size(output_fd))) return true;
+  if (!options.box.kept_files) return false;
+  std::string folder = options.work_folder.value_or("");
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  for (const std::string& name : *options.box.kept_files) {
+    if (too_large(platform::file_size(folder + name))) return true;
   }
-  request.work_folder = options.work_folder.value_or("");
-  if (options.boxed) return run_boxed(options, request, report);
+  return false;
+}
+
+int run_unboxed(const RunOptions& options, platform::SpawnRequest& request, Report* report) {
   request.detach = platform::Detach::kNewSession;
   request.die_with_parent = true;
-  // No file the program writes may fill the disk, nor grow beyond what the
-  // agent reads whole (an output is read into memory to be judged).
-  request.max_file_size = platform::kMaxWholeRead;
 
   platform::Process program;
   if (program.spawn(request) != platform::SpawnResult::kStarted) {
@@ -270,6 +284,59 @@ int run(const RunOptions& options, Report* report) {
   // The wait itself failed: the program was killed, and the run counts as
   // one that did not end well.
   return status_of(ST_RUN_TIME_ERROR);
+}
+
+int run(const RunOptions& options, Report* report) {
+  if (!platform::is_program_file(options.program)) return status_of(ST_NOT_EXECUTABLE);
+  // A folder option that decodes to nothing names no folder that can be
+  // entered; only an absent option means "stay here".
+  if (options.work_folder && options.work_folder->empty()) return status_of(ST_PROCESS_CREATE);
+
+  platform::SpawnRequest request;
+  request.path = options.program;
+  request.argv.push_back(options.program);
+  for (std::string& word : split_shell_words(options.arguments)) {
+    request.argv.push_back(std::move(word));
+  }
+  request.work_folder = options.work_folder.value_or("");
+  // No file the program writes may fill the disk: without a box, nor grow
+  // beyond what the agent reads whole; with an output bound, nor beyond it
+  // by more than the byte that tells it was passed.
+  request.max_file_size = options.boxed ? 0 : platform::kMaxWholeRead;
+  if (options.output_limit != 0) {
+    uint64_t bound = options.output_limit + 1;
+    request.max_file_size = request.max_file_size == 0 ? bound : std::min(request.max_file_size, bound);
+  }
+  platform::UniqueFd input;
+  platform::UniqueFd output;
+  if (options.input_file) {
+    input = platform::open_stream_file(*options.input_file, false);
+    if (!input.valid()) {
+      report->add("failed", std::string("standard input: ") + strerror(errno));
+      return status_of(ST_PROCESS_CREATE);
+    }
+    request.input_fd = input.get();
+  }
+  if (options.output_file) {
+    output = platform::open_stream_file(*options.output_file, true);
+    if (!output.valid()) {
+      report->add("failed", std::string("standard output: ") + strerror(errno));
+      return status_of(ST_PROCESS_CREATE);
+    }
+    request.output_fd = output.get();
+  }
+  int status = options.boxed ? run_boxed(options, request, report)
+                             : run_unboxed(options, request, report);
+  // A run that wrote past the bound ended badly, however it ended; only a
+  // time out stays one.
+  bool ended = status == status_of(ST_NO_ERROR) || status == status_of(ST_RUN_TIME_ERROR);
+  if (options.output_limit == 0 || !ended) return status;
+  if (output_too_large(options, output.get()) ||
+      report->text.find("\nsignal=" + std::to_string(SIGXFSZ) + "\n") != std::string::npos) {
+    report->add("ended", "output limit");
+    return status_of(ST_RUN_TIME_ERROR);
+  }
+  return status;
 }
 
 }  // namespace

@@ -53,9 +53,6 @@ struct BoxSettings {
   // the program has ended with exit code 0; unset: all it wrote there,
   // folders included, however it ended.
   std::optional<std::vector<std::string>> kept_files;
-  // Where the program's standard error goes, a descriptor the caller opened
-  // outside the box; -1: /dev/null like the other streams.
-  int error_fd = -1;
 };
 
 // Which step of building the box failed, for the operator.
@@ -98,8 +95,8 @@ class BoxedRun {
   BoxedRun& operator=(const BoxedRun&) = delete;
 
   // Builds the box and starts the program of `request` in it (its path,
-  // arguments and folder; the box gives it a fixed environment and
-  // /dev/null as its standard streams). Returns kStarted once the program
+  // arguments, folder, standard streams and largest file, which the write
+  // limit bounds too; the box gives it a fixed environment). Returns kStarted once the program
   // has been executed. Otherwise nothing is left running; `failed` names the
   // step and `error` its errno: kNoFolder and kExecFailed for the program's
   // own folder and file, kFailed for a box that could not be built.

@@ -53,6 +53,16 @@ std::string lock_holders(const std::string& folder);
 // invalid when the file system cannot make one.
 UniqueFd open_scratch_file(const std::string& folder);
 
+// A program's standard input (`for_writing` false: an existing regular file,
+// read-only) or output (created or emptied, 0644), never through a link; the
+// descriptor is above 2 and closed on exec. Invalid on failure, with errno.
+UniqueFd open_stream_file(const std::string& path, bool for_writing);
+
+// The size of the file behind `fd`, or of the regular file at `path` (a
+// link is not followed); -1 when it cannot be told.
+long long file_size(int fd);
+long long file_size(const std::string& path);
+
 // Up to `limit` bytes from the start of the file behind `fd`.
 std::string read_head(int fd, size_t limit);
 

@@ -333,12 +333,14 @@ bool set_limit(int resource, uint64_t soft, uint64_t hard) {
   }
   if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) fail(report_fd, BoxStep::kPrivileges);
 
+  // The caller's streams were opened outside the box; the others are the
+  // box's /dev/null.
   int null_fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  const int streams[] = {plan.request->input_fd, plan.request->output_fd,
+                         plan.request->error_fd};
   for (int target = STDIN_FILENO; target <= STDERR_FILENO; ++target) {
-    if (null_fd < 0 || ::dup2(null_fd, target) < 0) fail(report_fd, BoxStep::kFileView);
-  }
-  if (settings.error_fd >= 0 && ::dup2(settings.error_fd, STDERR_FILENO) < 0) {
-    fail(report_fd, BoxStep::kFileView);
+    int source = streams[target] >= 0 ? streams[target] : null_fd;
+    if (source < 0 || ::dup2(source, target) < 0) fail(report_fd, BoxStep::kFileView);
   }
   ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
   const std::string& folder = plan.request->work_folder;
@@ -358,6 +360,9 @@ bool set_limit(int resource, uint64_t soft, uint64_t hard) {
   bool limited = set_limit(RLIMIT_CORE, 0, 0) &&
                  set_limit(RLIMIT_NPROC, settings.max_processes, settings.max_processes);
   uint64_t file_limit = settings.write_limit != 0 ? settings.write_limit : RLIM_INFINITY;
+  if (plan.request->max_file_size != 0) {
+    file_limit = std::min<uint64_t>(file_limit, plan.request->max_file_size);
+  }
   limited = limited && set_limit(RLIMIT_FSIZE, file_limit, file_limit);
   // The stack may use all the memory; a control group holds the rest.
   if (settings.memory_limit != 0) {

@@ -80,6 +80,34 @@ UniqueFd open_scratch_file(const std::string& folder) {
       [&] { return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600); }));
 }
 
+UniqueFd open_stream_file(const std::string& path, bool for_writing) {
+  // Non-blocking, so that a FIFO in the file's place fails instead of
+  // waiting for its other end.
+  int flags = O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
+              (for_writing ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY);
+  UniqueFd fd(retry_on_eintr([&] { return ::open(path.c_str(), flags, 0644); }));
+  struct stat st {};
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0) return UniqueFd();
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return UniqueFd();
+  }
+  ::fcntl(fd.get(), F_SETFL, 0);
+  if (fd.get() > STDERR_FILENO) return fd;
+  return UniqueFd(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+}
+
+long long file_size(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+long long file_size(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<long long>(st.st_size);
+}
+
 std::string read_head(int fd, size_t limit) {
   std::string bytes(limit, '\0');
   ssize_t n = retry_on_eintr([&] { return ::pread(fd, bytes.data(), limit, 0); });

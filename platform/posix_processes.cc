@@ -92,6 +92,8 @@ struct ChildSetup {
   rlim_t max_file_size;  // 0: none
   pid_t parent;
   int null_fd;
+  // The standard streams' sources; -1: null_fd.
+  int streams[3];
   int report_fd;
 };
 
@@ -133,7 +135,8 @@ int become_program(void* argument) {
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) fail(Step::kSetup);
   }
   for (int target = STDIN_FILENO; target <= STDERR_FILENO; ++target) {
-    if (::dup2(setup.null_fd, target) < 0) fail(Step::kSetup);
+    int source = setup.streams[target] >= 0 ? setup.streams[target] : setup.null_fd;
+    if (::dup2(source, target) < 0) fail(Step::kSetup);
   }
   // Descriptors that some library opened without O_CLOEXEC stay behind too.
   ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
@@ -297,6 +300,7 @@ SpawnResult Process::spawn(const SpawnRequest& request) {
                    .max_file_size = static_cast<rlim_t>(request.max_file_size),
                    .parent = ::getpid(),
                    .null_fd = null_fd.get(),
+                   .streams = {request.input_fd, request.output_fd, request.error_fd},
                    .report_fd = report_write.get()};
   sigset_t all, saved;
   sigfillset(&all);

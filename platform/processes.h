@@ -37,6 +37,12 @@ struct SpawnRequest {
   // (RLIMIT_FSIZE; beyond it a write fails and SIGXFSZ ends the writer);
   // 0: no limit of the caller's own.
   uint64_t max_file_size = 0;
+  // The standard input, output and error: descriptors above 2 that the
+  // caller opened and keeps open until the program has started; -1 gives
+  // /dev/null.
+  int input_fd = -1;
+  int output_fd = -1;
+  int error_fd = -1;
 };
 
 enum class SpawnResult {

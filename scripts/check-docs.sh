@@ -39,6 +39,7 @@ run_here=(
   'cat report'
   'python3 tools/contest_server/contest_server.py --help'
   'python3 tools/contest_server/check_contest.py --help'
+  'python3 tools/contest_server/import_packages.py --help'
   'scripts/demo.sh --help'
 )
 
@@ -54,6 +55,7 @@ covered=(
   'probator *.ini|tests/tester/startup_test.cc|"other.ini"'
   'python3 tools/contest_server/contest_server.py --contest contests/sample --port *|scripts/demo.sh|contest_server.py" --contest "$contest"'
   'python3 tools/contest_server/check_contest.py --contest contests/sample|tests/CMakeLists.txt|check_contest.py'
+  'python3 tools/contest_server/import_packages.py tools/contest_server/tests/packages *|tests/CMakeLists.txt|import_packages.py ${contest_server_dir}/tests/packages'
   'scripts/fuzz.sh *|scripts/test.sh|scripts/fuzz.sh'
   'tools/soak/soak.sh --bin build/release/bin *|scripts/test.sh|tools/soak/soak.sh --bin build/release/bin'
 )

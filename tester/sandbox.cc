@@ -85,13 +85,17 @@ StatusCode Sandbox::read_settings(ConfigText& text, BoxOptions* options) {
     } else if (key == "write_limit_mib") {
       valid = valid && number;
       options->write_limit_mib = number.value_or(0);
+    } else if (key == "output_limit_mib") {
+      valid = valid && number;
+      options->output_limit_mib = number.value_or(0);
     } else if (key == "readable") {
       valid = valid && !value.empty() && value[0] == '/';
       options->readable.push_back(value);
     } else {
       diagnostic(
           "[SANDBOX]: unknown key \"" + key +
-          "\" (keys: enabled, box_user, box_group, max_processes, write_limit_mib, readable)");
+          "\" (keys: enabled, box_user, box_group, max_processes, write_limit_mib, "
+          "output_limit_mib, readable)");
       return ST_INI_KEY;
     }
     if (!valid) {

@@ -116,7 +116,8 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
                                       const std::string& work_folder, uint32_t time_limit,
                                       uint32_t space_limit, ExitCodes exit_codes,
                                       const std::string& report_file,
-                                      const std::optional<std::string>& kept_files) {
+                                      const std::optional<std::string>& kept_files,
+                                      const RunStreams* streams) {
   memory_limit_hit_ = false;
   usage_ = RunUsage{};
   // The launcher would hold a larger limit to this one; holding it here too
@@ -144,9 +145,17 @@ StatusCode ProgramRunner::run_program(const std::string& program, const std::str
     // A launcher that dies writes none: no older report may stand in.
     platform::posix_file_system().delete_file(report);
   }
-  if (keep_messages_) {
+  if (keep_messages_ || streams != nullptr) {
     request.argv.push_back("-?err");
     request.argv.push_back(encode_argument("1"));
+  }
+  if (streams != nullptr) {
+    const std::optional<BoxOptions>& box = box_options();
+    uint32_t output_limit = box ? box->output_limit_mib : BoxOptions{}.output_limit_mib;
+    request.argv.insert(request.argv.end(),
+                        {"-?sin", encode_argument(streams->input), "-?sou",
+                         encode_argument(streams->output), "-?osz",
+                         encode_argument(std::to_string(output_limit))});
   }
   if (kept_files) {
     request.argv.push_back("-?out");

@@ -39,6 +39,17 @@ struct BoxOptions {
   uint32_t max_processes = 256;
   // MiB a run may write in all; 0: no limit.
   uint32_t write_limit_mib = 1024;
+  // MiB of a judged run's output (and of any file it writes); 0: no bound
+  // but the write limit. Held with or without the box.
+  uint32_t output_limit_mib = 64;
+};
+
+// The standard streams of a judged run: the file its standard input reads,
+// the file its standard output is written to (created or emptied). Its
+// standard error's first lines go to the run's report.
+struct RunStreams {
+  std::string input;
+  std::string output;
 };
 
 // The box of every later run. Until it is set, the launcher's own defaults
@@ -79,7 +90,9 @@ class ProgramRunner {
   // on as the memory limit in MiB (0: none). With `report_file`, the
   // launcher writes there how the run went ("key=value" lines). In a box,
   // only the files of the work folder named in `kept_files` (one per line;
-  // unset: all) are kept of what the program wrote. Returns the launcher's code: 0, 204
+  // unset: all) are kept of what the program wrote. With `streams`, the
+  // program reads and writes its standard streams there, and a file it
+  // writes beyond the output bound is a run-time error (4000). Returns the launcher's code: 0, 204
   // (not started), 206 (not an executable), 3000 (time out), 4000 (non-zero exit or crash), or with
   // kProgramOwn the program's own exit code below 200; 204 when the launcher cannot be started; 205
   // when the launcher itself overran the time limit by 1000 ms or the agent is stopping, and was
@@ -88,7 +101,8 @@ class ProgramRunner {
                          const std::string& work_folder, uint32_t time_limit, uint32_t space_limit,
                          ExitCodes exit_codes = ExitCodes::kVerdict,
                          const std::string& report_file = "",
-                         const std::optional<std::string>& kept_files = std::nullopt);
+                         const std::optional<std::string>& kept_files = std::nullopt,
+                         const RunStreams* streams = nullptr);
 
   // Whether the memory limit ended the program of the last run (4000).
   bool memory_limit_hit() const { return memory_limit_hit_; }

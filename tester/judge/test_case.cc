@@ -1,6 +1,7 @@
 #include "tester/judge/test_case.h"
 
 #include "common/base64.h"
+#include "platform/operator_files.h"
 #include "tester/folders.h"
 #include "tester/judge/output_checker.h"
 #include "tester/judge/task.h"
@@ -8,8 +9,10 @@
 
 namespace {
 
-// What the agent takes of a solution's or reference solution's run.
+// What the agent takes of a solution's or reference solution's run: the
+// output file it wrote, else what it wrote to its standard output.
 constexpr char kOutputName[] = "output.txt";
+constexpr char kStandardOutputName[] = "stdout.txt";
 
 StatusCode write_decoded(Folders& folders, const std::string& path, const BlockPayload& slot) {
   return folders.write_file(path, base64_decode(slot.text.c_str()));
@@ -45,11 +48,12 @@ StatusCode TestCase::run(const std::string& executable, const Task& task, Output
   if (StatusCode r = folders_->copy_file(program, executable)) return r;
   if (!input_) return ST_FILE_COPY;
   if (StatusCode r = folders_->copy_file(input, *input_)) return r;
+  const RunStreams streams{input, work + kStandardOutputName};
   StatusCode ran = run_program(program, "", work, task.time_limit(), task.space_limit(),
-                               ExitCodes::kVerdict, "", kOutputName);
+                               ExitCodes::kVerdict, "", kOutputName, &streams);
   solution_usage_ = last_usage();
   if (ran != ST_NO_ERROR) return ran;
-  if (!folders_->file_exists(output, platform::Links::kNoFollow)) return ST_OUTPUT_FORMAT;
+  if (!take_output()) return ST_OUTPUT_FORMAT;
   // The move never replaces: whatever the solution left under the tested
   // output's name goes, and the move is tried again.
   if (folders_->move_file(tested, output) != ST_NO_ERROR) {
@@ -86,9 +90,23 @@ StatusCode TestCase::produce_expected_output(const Task& task) {
   }
   const std::string program = work + "solution.exe";
   if (StatusCode r = folders_->copy_file(program, *task.reference_solution())) return r;
+  const RunStreams streams{work + "input.txt", work + kStandardOutputName};
   if (StatusCode r = run_program(program, "", work, task.time_limit(), task.space_limit(),
-                                 ExitCodes::kVerdict, "", kOutputName)) {
+                                 ExitCodes::kVerdict, "", kOutputName, &streams)) {
     return r;
   }
+  take_output();
   return folders_->delete_file(program);
+}
+
+// Puts what the program wrote to its standard output in place of the output
+// file when it wrote none; whether an output is there now. A program that
+// wrote nothing at all has no output.
+bool TestCase::take_output() {
+  const std::string& work = folders_->work_folder();
+  const std::string output = work + kOutputName;
+  const std::string standard_output = work + kStandardOutputName;
+  if (folders_->file_exists(output, platform::Links::kNoFollow)) return true;
+  return platform::file_size(standard_output) > 0 &&
+         folders_->move_file(output, standard_output) == ST_NO_ERROR;
 }

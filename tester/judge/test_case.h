@@ -23,8 +23,10 @@ class TestCase : public ProgramRunner {
   StatusCode store_files(const TaskBlockRecord& record);
 
   // Runs the solution at `executable` on this test in the work folder, under
-  // the task's limits, and judges its output. Returns 0 or this test's code
-  // (without the test number): 3000, 4000, 5000 (no output file), 2000 (wrong
+  // the task's limits, and judges its output: the output file it wrote, else
+  // its standard output. The test's input is its standard input too. Returns
+  // 0 or this test's code (without the test number): 3000, 4000 (also for an
+  // output beyond the bound), 5000 (no output at all), 2000 (wrong
   // answer), a checker's verdict, or the code of an internal failure.
   StatusCode run(const std::string& executable, const Task& task, OutputChecker& checker);
 
@@ -36,6 +38,7 @@ class TestCase : public ProgramRunner {
  private:
   RunUsage solution_usage_;
   StatusCode produce_expected_output(const Task& task);
+  bool take_output();
 
   std::string folder_;
   std::optional<std::string> input_;

@@ -165,6 +165,28 @@ TEST_F(JudgingTest, VerdictsCarryTheFailingTest) {
   EXPECT_EQ(counts(2), "1/0/1");
 }
 
+TEST_F(JudgingTest, StandardStreams) {
+  sum_task(1);
+  const std::string to_stdout = "#!/bin/sh\nread a b\necho $((a + b))\n";
+  EXPECT_EQ(submit(1, to_stdout), ST_NO_ERROR) << "the input on standard input, output judged";
+  EXPECT_EQ(submit(1, "#!/bin/sh\nread a b\necho $((a + b)) > output.txt\necho 0\n"),
+            ST_NO_ERROR)
+      << "the output file wins";
+  EXPECT_EQ(submit(1, "#!/bin/sh\nread a b\n: > output.txt\necho $((a + b))\n"), 2001)
+      << "even an empty one";
+  EXPECT_EQ(submit(1, "#!/bin/sh\nread a b\necho $((a + b)) >&2\n"), 5001)
+      << "standard error is never judged";
+  // 64 MiB is the default bound: the write past it fails, the run goes on
+  // and ends well, and is still a run-time error.
+  EXPECT_EQ(submit(1, "#!/bin/sh\nhead -c 67108865 /dev/zero\n" + to_stdout.substr(10)),
+            4001);
+
+  add_task(2);
+  add_test(2, 1, "5 6\n", nullptr);
+  ASSERT_EQ(add_program(2, to_stdout, false), ST_NO_ERROR);
+  EXPECT_EQ(submit(2, to_stdout), ST_NO_ERROR) << "a reference solution's standard output";
+}
+
 TEST_F(JudgingTest, FirstFailingTestEndsTheRun) {
   add_task(1);
   add_test(1, 3, "3 3", "6");

@@ -52,11 +52,13 @@ class SpawnletTest : public LaunchTest {
 
 TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
   for (const char* file : {"ok.sh", "no-x.sh"}) folder_.write(file, "#!/bin/sh\nexit 0\n");
+  folder_.write("cat.sh", "#!/bin/sh\nexec cat\n");
+  folder_.write("in.txt", "3 4\n");
   folder_.write("lost.sh", "#!/nonexistent/interpreter\n");
   folder_.write("notes.txt", "echo hello\n");
   folder_.write("empty", "");
   folder_.write("folder/work/file", "");
-  for (const char* file : {"ok.sh", "lost.sh", "notes.txt", "empty", "folder"}) {
+  for (const char* file : {"ok.sh", "cat.sh", "lost.sh", "notes.txt", "empty", "folder"}) {
     chmod(folder_.file(file).c_str(), 0755);
   }
   std::filesystem::copy_file(built_program("launch_helper"), folder_.file("helper"));
@@ -113,6 +115,9 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
       {helper_run("exit 0") + Arguments{"-?wkf", "="}, 204, "a folder that decodes to nothing"},
       {helper_run("exit 0") + encoded({"-?wkf", folder_.file("missing/"), "-?rwf", folder_.path()}),
        204, "a missing folder beside a writable one"},
+      {src(folder_.file("cat.sh")) + encoded({"-?sin", "in.txt", "-?sou", "out.txt"}), 0,
+       "standard input and output from and to files"},
+      {src(folder_.file("cat.sh")) + encoded({"-?sin", "missing"}), 204, "no standard input"},
   };
   // The box changes none of it.
   for (bool boxed : {false, true}) {
@@ -125,6 +130,7 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
       EXPECT_LE(elapsed_ms, row.at_most_ms) << row.why << (boxed ? ", boxed" : "");
     }
   }
+  EXPECT_EQ(folder_.read("out.txt"), "3 4\n");
   // An ignored SIGCHLD survives exec; under it the kernel reaps children
   // before anyone can ask how they ended.
   for (const Row& row : {rows[0], rows[1], rows[2]}) {
@@ -132,6 +138,16 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
         << row.why << ", SIGCHLD ignored";
   }
   EXPECT_TRUE(all_ended(5000));
+}
+
+TEST_F(SpawnletTest, FilesBeyondTheOutputBound) {
+  Arguments bound = encoded({"-?osz", "1"});
+  for (bool boxed : {false, true}) {
+    std::filesystem::remove(folder_.file("grown"));
+    EXPECT_EQ(run(helper_run("grow 1") + bound, {}, boxed).first, 0) << "as large as the bound";
+    std::filesystem::remove(folder_.file("grown"));
+    EXPECT_EQ(run(helper_run("grow 2") + bound, {}, boxed).first, 240) << "beyond it";
+  }
 }
 
 TEST_F(SpawnletTest, ReportWithoutTheBox) {

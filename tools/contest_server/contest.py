@@ -16,7 +16,8 @@ passed to the agent unchanged), checker with checker-compiler, solution with
 solution-compiler, grammar. The checker may also be one of the standard
 checkers by its word (tokens, tokens-nocase, floats, lines: see
 checkers/standard_checker.cpp), compiled with g++ unless checker-compiler
-says otherwise. A task with a reference solution ("solution")
+says otherwise; with floats, absolute-tolerance and relative-tolerance
+replace its bounds of 1e-6. A task with a reference solution ("solution")
 may leave out the .out files; any other task needs one per test.
 
 Everything is checked here, before a server listens, so that a mistake in the
@@ -39,7 +40,10 @@ TASK_KEYS = (
     "solution",
     "solution-compiler",
     "grammar",
+    "absolute-tolerance",
+    "relative-tolerance",
 )
+TOLERANCE_KEYS = ("absolute-tolerance", "relative-tolerance")
 DEFAULT_SPACE_LIMIT = 64
 # The agent's task table shows "NN. name" in a 48-column cell.
 MAX_NAME = 44
@@ -201,10 +205,25 @@ STANDARD_CHECKERS = {"tokens": 1, "tokens-nocase": 2, "floats": 3, "lines": 4}
 STANDARD_CHECKER_SOURCE = Path(__file__).resolve().parents[2] / "checkers" / "standard_checker.cpp"
 
 
-def _standard_checker(word: str, compiler: Optional[str]) -> Program:
+def _standard_checker(ini: Path, word: str, compiler: Optional[str], values: dict) -> Program:
     source = f"#define CHECK_MODE {STANDARD_CHECKERS[word]}\n".encode()
+    for key in TOLERANCE_KEYS:
+        if key in values:
+            bound = _tolerance(ini, key, values[key])
+            source += f"#define CHECK_{key.upper().replace('-', '_')} {bound!r}\n".encode()
     source += STANDARD_CHECKER_SOURCE.read_bytes()
     return Program(STANDARD_CHECKER_SOURCE, compiler or "g++", source)
+
+
+def _tolerance(ini: Path, key: str, text: str) -> float:
+    try:
+        bound = float(text)
+    except ValueError:
+        bound = -1.0
+    # Also refuses nan and inf, which would make a C++ literal of no meaning.
+    if not 0 <= bound < 1e300:
+        raise ContestError(f"{ini}: {key} must be a number, 0 or more, got {text!r}")
+    return bound
 
 
 def _read_program(task_folder: Path, values: dict, kind: str) -> Optional[Program]:
@@ -213,7 +232,7 @@ def _read_program(task_folder: Path, values: dict, kind: str) -> Optional[Progra
     if source_name is None and compiler is None:
         return None
     if kind == "checker" and source_name in STANDARD_CHECKERS:
-        return _standard_checker(source_name, compiler)
+        return _standard_checker(ini, source_name, compiler, values)
     if not source_name or not compiler:
         raise ContestError(f"{ini}: {kind} and {kind}-compiler go together")
     if (len(compiler) > MAX_PROGRAM_COMPILER or not compiler.isascii()
@@ -241,6 +260,9 @@ def _read_task(number: int, folder: Path) -> Task:
     for key in ("name", "time-limit"):
         if key not in values:
             raise ContestError(f"{ini}: {key} missing")
+    for key in TOLERANCE_KEYS:
+        if key in values and values.get("checker") != "floats":
+            raise ContestError(f"{ini}: {key} goes only with checker = floats")
     task = Task(
         number=number,
         name=_check_name(ini, values["name"]),

@@ -1,9 +1,9 @@
 """Judges a contest's submissions on this machine, the way the agent does, so
 that a contest's expected verdicts can be checked before any agent runs.
 
-Per test the program runs in a fresh folder holding "input.txt", with no
-standard input or output, under the task's time limit; it must write
-"output.txt". Both outputs are normalised (lower case, one space between
+Per test the program runs in a fresh folder holding "input.txt", which is
+its standard input too, under the task's time limit; it writes "output.txt",
+or else its standard output is judged. Both outputs are normalised (lower case, one space between
 words, CR LF between lines, nothing trailing), then the checker decides
 (arguments: input, tested output, expected output; exit 0 accepted,
 1 wrong answer, 2 output format) or the outputs must be equal. A reference
@@ -66,12 +66,15 @@ def normalize(data: bytes) -> bytes:
     return bytes(out)
 
 
-def run(command, folder: Path, time_limit: float):
-    """Runs a command in `folder` with no standard streams. Returns its exit
-    status, or None when it ran out of time. Whatever it started is killed."""
-    process = subprocess.Popen(command, cwd=folder, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                               start_new_session=True)
+def run(command, folder: Path, time_limit: float, streams: bool = False):
+    """Runs a command in `folder`; with `streams`, its standard input is the
+    folder's "input.txt" and its standard output goes to "stdout.txt", else
+    it has no standard streams. Returns its exit status, or None when it ran
+    out of time. Whatever it started is killed."""
+    with open(folder / "input.txt", "rb") if streams else open(os.devnull, "rb") as stdin, \
+            open(folder / "stdout.txt", "wb") if streams else open(os.devnull, "wb") as stdout:
+        process = subprocess.Popen(command, cwd=folder, stdin=stdin, stdout=stdout,
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
     try:
         status = process.wait(timeout=time_limit)
     except subprocess.TimeoutExpired:
@@ -82,6 +85,15 @@ def run(command, folder: Path, time_limit: float):
         pass
     process.wait()
     return status
+
+
+def output_of(folder: Path):
+    """What a program wrote in `folder`: its "output.txt" when it wrote one,
+    else its standard output when it wrote any; None when it wrote neither."""
+    if (folder / "output.txt").is_file():
+        return (folder / "output.txt").read_bytes()
+    written = (folder / "stdout.txt").read_bytes()
+    return written or None
 
 
 class Program:
@@ -150,24 +162,27 @@ class LocalJudge:
 
     def _run_test(self, task, test, program) -> int:
         work = self._fresh_folder("work", test)
-        status = run(program.command, work, task.time_limit)
+        status = run(program.command, work, task.time_limit, streams=True)
         if status is None:
             return verdicts.TIME_OUT
         if status != 0:
             return verdicts.RUN_TIME_ERROR
-        if not (work / "output.txt").is_file():
+        tested = output_of(work)
+        if tested is None:
             return verdicts.OUTPUT_FORMAT
-        tested = normalize((work / "output.txt").read_bytes())
+        tested = normalize(tested)
         if task.number in self.references:
             reference = self._fresh_folder("reference", test)
-            status = run(self.references[task.number].command, reference, task.time_limit)
+            status = run(self.references[task.number].command, reference, task.time_limit,
+                         streams=True)
             if status is None:
                 return verdicts.TIME_OUT
             if status != 0:
                 return verdicts.RUN_TIME_ERROR
-            if not (reference / "output.txt").is_file():
+            expected = output_of(reference)
+            if expected is None:
                 return verdicts.ERROR
-            expected = normalize((reference / "output.txt").read_bytes())
+            expected = normalize(expected)
         else:
             expected = normalize(test.output)
         if task.number not in self.checkers:

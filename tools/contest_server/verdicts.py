@@ -64,13 +64,17 @@ class Verdict:
 @dataclass(frozen=True)
 class Expected:
     """The verdict a submission should get. A test number or a message left out
-    (None) matches any."""
+    (None) matches any; `others` are results that match as well as `result`
+    (at any test)."""
 
     result: int
     test: Optional[int] = None
     message: Optional[str] = None
+    others: tuple = ()
 
     def matches(self, verdict: Verdict) -> bool:
+        if verdict.result in self.others:
+            return True
         if verdict.result != self.result:
             return False
         if self.test is not None and verdict.test != self.test:
@@ -78,17 +82,26 @@ class Expected:
         return self.message is None or verdict.message == self.message
 
     def describe(self) -> str:
-        return _describe(self.result, self.test, self.message)
+        return " or ".join([_describe(self.result, self.test, self.message)]
+                           + [NAMES[other][1] for other in self.others])
 
 
 def parse_expected(words: list) -> Expected:
     """Reads an expected verdict from the words of a submissions line:
     "accepted", "compile-error", "wrong-answer 3" (any of the test classes,
     the test number optional), "error wrong compiler line" or "rejected ..."
-    (the message optional). Raises ValueError with the reason."""
+    (the message optional), or test classes joined by "|" at any test
+    ("time-out|wrong-answer"). Raises ValueError with the reason."""
     if not words:
         raise ValueError("expected verdict missing")
     word, rest = words[0], words[1:]
+    if "|" in word:
+        choices = word.split("|")
+        results = [_BY_WORD.get(choice) for choice in choices]
+        if rest or len(set(choices)) != len(choices) or not all(r in WITH_TEST for r in results):
+            raise ValueError(f"{' '.join(words)!r}: verdicts joined by '|' are two or more "
+                             f"different test classes, without a test number")
+        return Expected(results[0], others=tuple(results[1:]))
     if word not in _BY_WORD:
         raise ValueError(f"unknown verdict {word!r}; one of: " + ", ".join(_BY_WORD))
     result = _BY_WORD[word]

@@ -81,6 +81,14 @@ class ReadContestTest(unittest.TestCase):
         checker = read.tasks[0].checker
         self.assertEqual(checker.compiler, "g++")
         self.assertTrue(checker.source.startswith(b"#define CHECK_MODE 3\n// The standard checkers"))
+        # Tolerances go in front of the source as the checker's defines.
+        with tempfile.TemporaryDirectory() as folder:
+            read = contest.read_contest(write_contest(folder, {
+                "tasks/1-sum/task.ini": "name = Sum\ntime-limit = 1\nchecker = floats\n"
+                                        "relative-tolerance = 1e-4\nabsolute-tolerance = 0\n"}))
+        self.assertTrue(read.tasks[0].checker.source.startswith(
+            b"#define CHECK_MODE 3\n#define CHECK_ABSOLUTE_TOLERANCE 0.0\n"
+            b"#define CHECK_RELATIVE_TOLERANCE 0.0001\n//"))
 
     def test_faults_are_named(self):
         task_4 = {"tasks/4-x/task.ini": "name = X\ntime-limit = 1\n",
@@ -104,6 +112,10 @@ class ReadContestTest(unittest.TestCase):
              "wider than the agent's table"),
             ({sum_ini: "name = Sum\ntime-limit = 1\nchecker = c.c\n"},
              "checker and checker-compiler go together", "no checker compiler"),
+            ({sum_ini: "name = Sum\ntime-limit = 1\nchecker = tokens\nabsolute-tolerance = 1\n"},
+             "absolute-tolerance goes only with checker = floats", "a tolerance for tokens"),
+            ({sum_ini: "name = Sum\ntime-limit = 1\nchecker = floats\nrelative-tolerance = nan\n"},
+             "must be a number, 0 or more", "no C++ literal for nan"),
             ({pair_ini: "name = P\ntime-limit = 1\nsolution = ref.cpp\n"
                         "solution-compiler = compiler10\n"},
              "at most 9 characters", "the task set's compiler field holds 9"),
@@ -160,12 +172,15 @@ class ExpectedVerdictTest(unittest.TestCase):
         E = verdicts.Expected
         rows = [("accepted", E(0)), ("wrong-answer 3", E(6, test=3)),
                 ("security-error 999", E(3, test=999)), ("rejected", E(-1)),
-                ("error wrong compiler line", E(-2, message="wrong compiler line"))]
+                ("error wrong compiler line", E(-2, message="wrong compiler line")),
+                ("time-out|wrong-answer", E(2, others=(6,)))]
         for text, expected in rows:
             with self.subTest(text):
                 self.assertEqual(verdicts.parse_expected(text.split()), expected)
         for text in ("", "passed", "accepted 1", "compile-error 2", "wrong-answer 0",
-                     "wrong-answer 1000", "run-time-error x", "output-format 1 2"):
+                     "wrong-answer 1000", "run-time-error x", "output-format 1 2",
+                     "accepted|wrong-answer", "time-out|wrong-answer 3", "time-out|time-out",
+                     "time-out|"):
             with self.subTest(text), self.assertRaises(ValueError):
                 verdicts.parse_expected(text.split())
 
@@ -180,6 +195,8 @@ class ExpectedVerdictTest(unittest.TestCase):
             (E(-2, message="wrong task number"), V(-2, 0, "wrong task number"), True),
             (E(-2, message="wrong task number"), V(-2, 0, "wrong compiler line"), False),
             (E(-2), V(-2, 0, "unknown_error"), True, "any message"),
+            (E(2, others=(6,)), V(6, 1), True, "one of two classes"),
+            (E(2, others=(6,)), V(4, 1), False, "neither class"),
         ]
         for expected, verdict, match, *why in rows:
             with self.subTest(why or expected):

