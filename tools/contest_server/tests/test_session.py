@@ -55,10 +55,15 @@ class Agent(threading.Thread):
         self.compilers = compilers
         self.judged, self.ended_by = 0, None
 
+    def start(self):
+        # Connected here, one agent after the other, so that the server
+        # numbers the testers in the order they were started.
+        self.sock = socket.create_connection(("127.0.0.1", self.port), timeout=20)
+        super().start()
+
     def run(self):
         try:
-            with socket.create_connection(("127.0.0.1", self.port), timeout=20) as sock, \
-                    sock.makefile("rb") as stream:
+            with self.sock as sock, sock.makefile("rb") as stream:
                 sock.sendall(agent_message("LOGIN", {"Compilers": ";".join(self.compilers)},
                                             "tester"))
                 self.ended_by = "closed"
