@@ -29,8 +29,8 @@ long read_piece(platform::InputFile& file, char* buffer, size_t capacity) {
   return static_cast<long>(filled);
 }
 
-// One output read piece by piece into its normal form: the bytes of normal
-// form made and not yet compared are [at, end).
+// One output read piece by piece into the short of its normal form (see
+// NormalForm::LineBreak): the bytes made and not yet compared are [at, end).
 class NormalStream {
  public:
   NormalStream(std::unique_ptr<platform::InputFile> file, char* piece, char* normal,
@@ -66,7 +66,7 @@ class NormalStream {
   char* piece_;
   char* normal_;
   size_t piece_size_;
-  NormalForm form_;
+  NormalForm form_{NormalForm::LineBreak::kLf};
   const char* at_ = nullptr;
   const char* end_ = nullptr;
   bool ended_ = false;
@@ -141,8 +141,10 @@ StatusCode OutputChecker::compare_files(const std::string& path_a, const std::st
 StatusCode OutputChecker::compare_outputs(const std::string& path_a, const std::string& path_b) {
   platform::FileSystem& files = folders_->file_system();
   make_buffers();
-  std::unique_ptr<platform::InputFile> file_a = files.open_input(path_a, platform::Links::kNoFollow);
-  std::unique_ptr<platform::InputFile> file_b = files.open_input(path_b, platform::Links::kNoFollow);
+  std::unique_ptr<platform::InputFile> file_a =
+      files.open_input(path_a, platform::Links::kNoFollow);
+  std::unique_ptr<platform::InputFile> file_b =
+      files.open_input(path_b, platform::Links::kNoFollow);
   if (!file_a || !file_b) return ST_FILE_OPEN;
   NormalStream a(std::move(file_a), first_.get(), first_normal_.get(), kPiece);
   NormalStream b(std::move(file_b), second_.get(), second_normal_.get(), kPiece);
