@@ -1,7 +1,8 @@
 // Normalisation and comparison of outputs. The normal form made in pieces
 // cut anywhere equals the one made whole and the plain rules; it is its own
-// normal form and at most twice as long; two files compare equal exactly
-// when their normal forms are equal.
+// normal form and at most twice as long; its short form is it with LF for
+// CR LF; two files compare equal exactly when their normal forms are equal,
+// whether they are compared as read or normalised first.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -42,12 +43,14 @@ std::string plain_normal_form(const std::string& text) {
   return out;
 }
 
-// Pieces whose sizes the input's first bytes choose.
-std::string in_pieces(const std::string& text, const uint8_t* sizes, size_t count) {
-  NormalForm form;
+// Pieces whose sizes the input's first bytes choose: short ones, made a
+// byte at a time, and long ones, made in blocks.
+std::string in_pieces(const std::string& text, const uint8_t* sizes, size_t count,
+                      NormalForm::LineBreak line_break = NormalForm::LineBreak::kCrLf) {
+  NormalForm form(line_break);
   std::string result;
   for (size_t at = 0, k = 0; at < text.size(); ++k) {
-    size_t piece = sizes[k % count] % 17;
+    size_t piece = sizes[k % count] % 17 * (sizes[k % count] >= 0xC0 ? 13 : 1);
     if (piece == 0) {
       // An empty piece gives nothing, even with white space held back.
       char none[NormalForm::max_output(0)];
@@ -86,6 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(normal.size() <= 2 * input.size());
   FUZZ_CHECK(OutputChecker::normalize(normal) == normal);
   FUZZ_CHECK(in_pieces(input, data, 4) == normal);
+  // Every CR of the normal form begins a line break: no word holds one.
+  std::string short_form;
+  for (char c : normal) {
+    if (c != '\r') short_form += c;
+  }
+  FUZZ_CHECK(in_pieces(input, data, 4, NormalForm::LineBreak::kLf) == short_form);
 
   // The input cut in two is two outputs: normalised as files and compared.
   static Files files;
@@ -98,10 +107,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::FILE* file = std::fopen((files.folder + name).c_str(), "wb");
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
-    FUZZ_CHECK(checker.normalize_file(files.folder + name) == ST_NO_ERROR);
   }
-  StatusCode same = checker.compare_files(files.folder + "a", files.folder + "b");
   bool equal = OutputChecker::normalize(a) == OutputChecker::normalize(b);
-  FUZZ_CHECK(same == (equal ? ST_NO_ERROR : ST_WRONG_ANSWER));
+  StatusCode verdict = equal ? ST_NO_ERROR : ST_WRONG_ANSWER;
+  FUZZ_CHECK(checker.compare_outputs(files.folder + "a", files.folder + "b") == verdict);
+  FUZZ_CHECK(checker.normalize_file(files.folder + "a") == ST_NO_ERROR);
+  FUZZ_CHECK(checker.normalize_file(files.folder + "b") == ST_NO_ERROR);
+  FUZZ_CHECK(checker.compare_files(files.folder + "a", files.folder + "b") == verdict);
   return 0;
 }

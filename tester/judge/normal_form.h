@@ -11,6 +11,15 @@
 
 class NormalForm {
  public:
+  // How a line break comes out: CR LF in the normal form proper; LF alone
+  // in its short form, which is one byte shorter a line and is as good for
+  // comparing (two outputs have equal normal forms exactly when their short
+  // forms are equal: no word holds a LF).
+  enum class LineBreak { kCrLf, kLf };
+
+  explicit NormalForm(LineBreak line_break = LineBreak::kCrLf)
+      : crlf_(line_break == LineBreak::kCrLf) {}
+
   // The most bytes put() writes for a piece of `count` bytes: each byte
   // gives at most two, and white space held back from the piece before
   // may come out in front.
@@ -23,6 +32,10 @@ class NormalForm {
   size_t put(const char* text, size_t count, char* out);
 
  private:
+  // The short form of the piece into `out`, every line break one LF.
+  size_t put_short(const char* text, size_t count, char* out);
+
+  bool crlf_;
   // Whether a word has come out yet: white space before the first one goes.
   bool started_ = false;
   // The white space held back: 0 none, else the class of its strongest byte.

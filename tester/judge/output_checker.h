@@ -1,7 +1,7 @@
-// Judges a solution's output against the expected one: both are normalised
-// in place, then compared byte for byte, or handed to the task's checker.
-// Files are read and written in pieces of fixed size, so that judging an
-// output of any size takes the same memory.
+// Judges a solution's output against the expected one: their normal forms
+// are compared as both files are read, or both are normalised in place and
+// handed to the task's checker. Files are read and written in pieces of fixed
+// size, so that judging an output of any size takes the same memory.
 #ifndef PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_
 #define PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_
 
@@ -25,6 +25,11 @@ class OutputChecker : public ProgramRunner {
   // 0 when the two files are equal, 2000 when they differ; 200, 208, 209 for
   // failures of file access.
   StatusCode compare_files(const std::string& path_a, const std::string& path_b);
+  // Whether the normal forms of the two files are equal, as normalize_file
+  // of both and then compare_files would judge, with the same codes; the
+  // files are read once and left as they are, and reading stops at the
+  // first difference.
+  StatusCode compare_outputs(const std::string& path_a, const std::string& path_b);
   // The grammar hook: no grammar format is defined, so every output passes.
   StatusCode check_grammar(const std::string& output_path, const std::string& grammar_path);
   // Runs a copy of the task's checker, "check.exe" in the work folder, there
@@ -45,12 +50,13 @@ class OutputChecker : public ProgramRunner {
   // The size of one piece read from a file.
   static constexpr size_t kPiece = 256 << 10;
 
-  // Two pieces of input and one of normal form, made at the first use and
+  // Two pieces of input and two of normal form, made at the first use and
   // kept: memory that is reused costs no page faults.
   void make_buffers();
   std::unique_ptr<char[]> first_;
   std::unique_ptr<char[]> second_;
-  std::unique_ptr<char[]> normal_;
+  std::unique_ptr<char[]> first_normal_;
+  std::unique_ptr<char[]> second_normal_;
 };
 
 #endif  // PROBATOR_TESTER_JUDGE_OUTPUT_CHECKER_H_

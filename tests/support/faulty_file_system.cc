@@ -43,13 +43,16 @@ class FaultyFolder : public platform::Folder {
   std::string path_;
 };
 
-// Fails its first read, or its close.
+// Fails its first read, or its close; or reads at most `most` bytes at a
+// time (0: as many as asked for).
 class FaultyInputFile : public platform::InputFile {
  public:
-  FaultyInputFile(std::unique_ptr<platform::InputFile> real, bool read_fails, bool close_fails)
-      : real_(std::move(real)), read_fails_(read_fails), close_fails_(close_fails) {}
+  FaultyInputFile(std::unique_ptr<platform::InputFile> real, bool read_fails, bool close_fails,
+                  size_t most)
+      : real_(std::move(real)), read_fails_(read_fails), close_fails_(close_fails), most_(most) {}
   long read(char* buffer, size_t capacity) override {
-    return read_fails_ ? -1 : real_->read(buffer, capacity);
+    if (read_fails_) return -1;
+    return real_->read(buffer, most_ != 0 && most_ < capacity ? most_ : capacity);
   }
   bool close() override { return real_->close() && !close_fails_; }
 
@@ -57,6 +60,7 @@ class FaultyInputFile : public platform::InputFile {
   std::unique_ptr<platform::InputFile> real_;
   bool read_fails_;
   bool close_fails_;
+  size_t most_;
 };
 
 // Writes half of its first piece and fails, or fails its close.
@@ -120,8 +124,12 @@ std::unique_ptr<platform::InputFile> FaultyFileSystem::open_input(const std::str
                                                                   platform::Links links) {
   std::unique_ptr<platform::InputFile> real = real_.open_input(path, links);
   if (!real) return nullptr;
+  size_t most = 0;
+  for (const auto& [part, limit] : short_reads_) {
+    if (path.find(part) != std::string::npos) most = limit;
+  }
   return std::make_unique<FaultyInputFile>(std::move(real), fails(Op::kRead, path),
-                                           fails(Op::kReadClose, path));
+                                           fails(Op::kReadClose, path), most);
 }
 
 std::unique_ptr<platform::OutputFile> FaultyFileSystem::create_output(const std::string& path) {

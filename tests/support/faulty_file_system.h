@@ -30,10 +30,19 @@ class FaultyFileSystem : public platform::FileSystem {
 
   // Makes `op` fail on every path that contains `path_part`.
   void fail(Op op, std::string path_part) { rules_.push_back({op, std::move(path_part), false}); }
-  void clear() { rules_.clear(); }
+  void clear() {
+    rules_.clear();
+    short_reads_.clear();
+  }
   // Makes `op` fail on `path` alone.
   void fail_exactly(Op op, std::string path) { rules_.push_back({op, std::move(path), true}); }
   bool fails(Op op, const std::string& path) const;
+  // Makes every read of open_input on a path that contains `path_part` give
+  // at most `most` bytes, as a pipe or a slow disk may: readers must not
+  // count on full pieces.
+  void short_reads(std::string path_part, size_t most) {
+    short_reads_.push_back({std::move(path_part), most});
+  }
 
   std::unique_ptr<platform::Folder> open_folder(const std::string& path) override;
   bool make_folder(const std::string& path) override;
@@ -56,6 +65,7 @@ class FaultyFileSystem : public platform::FileSystem {
     bool exact;
   };
   std::vector<Rule> rules_;
+  std::vector<std::pair<std::string, size_t>> short_reads_;
   platform::FileSystem& real_ = platform::posix_file_system();
 };
 
