@@ -74,8 +74,11 @@ class ImportFixturesTest(unittest.TestCase):
         self.assertEqual(
             [(s.name, s.task, s.compiler, s.expected.describe()) for s in read.submissions
              if s.task == 3],
-            [("sum/accepted/sum.c", 3, "gcc", "accepted"),
+            [("sum/accepted/Sum.java", 3, "java", "accepted"),
+             ("sum/accepted/sum.c", 3, "gcc", "accepted"),
              ("sum/accepted/sum.py", 3, "python3", "accepted"),
+             ("sum/accepted/sum_stack.c", 3, "gcc", "accepted"),
+             ("sum/run_time_error/sum_hoard.cpp", 3, "g++", "run-time error"),
              ("sum/run_time_error/sum_no_empty.c", 3, "gcc", "run-time error"),
              ("sum/time_limit_exceeded/sum_forever.py", 3, "python3",
               "time out or wrong answer"),
