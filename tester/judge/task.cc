@@ -69,7 +69,7 @@ StatusCode Task::test_solution(const std::string& executable, OutputChecker& che
   console_->print("\n\nStart testing solution.");
   for (auto& [number, test] : tests_) {
     console_->print_format("\ntest %02u: ", static_cast<unsigned>(number));
-    StatusCode r = test->run(executable, *this, checker);
+    StatusCode r = test->run(executable, *this, checker, number == tests_.rbegin()->first);
     bool memory = r == ST_RUN_TIME_ERROR && test->memory_limit_hit();
     const std::string& usage = test->solution_usage().fields;
     diagnostic("test: task=" + label() + " test=" + std::to_string(number) + " outcome=" +

@@ -27,8 +27,11 @@ class TestCase : public ProgramRunner {
   // its standard output. The test's input is its standard input too. Returns
   // 0 or this test's code (without the test number): 3000, 4000 (also for an
   // output beyond the bound), 5000 (no output at all), 2000 (wrong
-  // answer), a checker's verdict, or the code of an internal failure.
-  StatusCode run(const std::string& executable, const Task& task, OutputChecker& checker);
+  // answer), a checker's verdict, or the code of an internal failure. The
+  // test that ends the run (`last`, or one that fails) leaves both outputs
+  // normalised in the work folder; an earlier one may leave them as written.
+  StatusCode run(const std::string& executable, const Task& task, OutputChecker& checker,
+                 bool last = true);
 
   const std::string& folder() const { return folder_; }
 

@@ -187,6 +187,20 @@ TEST_F(JudgingTest, StandardStreams) {
   EXPECT_EQ(submit(2, to_stdout), ST_NO_ERROR) << "a reference solution's standard output";
 }
 
+TEST_F(JudgingTest, WorkFolderKeepsTheLastTestsNormalForms) {
+  sum_task(1);
+  // Sloppy, and with a word too many on test 3.
+  const std::string sloppy =
+      "#!/bin/sh\nread a b\nextra=\n[ $a = 3 ] && extra=X\nprintf ' %s  %s\\n\\n' $((a + b)) "
+      "\"$extra\" > output.txt\n";
+  EXPECT_EQ(submit(1, sloppy), 2003);
+  EXPECT_EQ(temp_.read("w/toutput.txt"), "6 x") << "normalised where the run ended";
+  EXPECT_EQ(temp_.read("w/output.txt"), "6");
+  EXPECT_EQ(submit(1, "#!/bin/sh\nread a b\nprintf ' %s \\r\\n\\n' $((a + b))\n"), ST_NO_ERROR);
+  EXPECT_EQ(temp_.read("w/toutput.txt"), "8") << "and after the last test";
+  EXPECT_EQ(temp_.read("w/output.txt"), "8");
+}
+
 TEST_F(JudgingTest, FirstFailingTestEndsTheRun) {
   add_task(1);
   add_test(1, 3, "3 3", "6");
