@@ -17,9 +17,9 @@
 //
 // "-?sin" and "-?sou" name files for the program's standard input and
 // output (opened here, before the program starts; the output file is
-// created or emptied). "-?osz" bounds, in MiB, the files the program
-// writes: a larger one (its output, or a file named by "-?out") makes a
-// clean ending a run-time error, and a write past it ends the writer.
+// created or emptied). "-?osz" bounds the standard output, in MiB: a run
+// that wrote more ended badly, however it ended. (Any file, that one too,
+// is bounded by the write limit while the program runs.)
 //
 // With "-?box" 1, the program runs in a box instead (platform/box.h):
 // namespaces of its own, a view of files with one writable folder, limits,
@@ -30,7 +30,6 @@
 #include <signal.h>
 #include <string.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -242,20 +241,11 @@ int run_boxed(const RunOptions& options, const platform::SpawnRequest& request, 
   return status_of(outcome.exit, options.program_exit_code);
 }
 
-// Whether the program wrote a file larger than the output bound: its
-// standard output, or a file of the working folder that is kept.
+// Whether the program wrote more than the output bound to its standard
+// output.
 bool output_too_large(const RunOptions& options, int output_fd) {
-  auto too_large = [&](long long size) {
-    return size >= 0 && static_cast<uint64_t>(size) > options.output_limit;
-  };
-  if (output_fd >= 0 && too_large(platform::file_size(output_fd))) return true;
-  if (!options.box.kept_files) return false;
-  std::string folder = options.work_folder.value_or("");
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  for (const std::string& name : *options.box.kept_files) {
-    if (too_large(platform::file_size(folder + name))) return true;
-  }
-  return false;
+  long long size = output_fd >= 0 ? platform::file_size(output_fd) : -1;
+  return size >= 0 && static_cast<uint64_t>(size) > options.output_limit;
 }
 
 int run_unboxed(const RunOptions& options, platform::SpawnRequest& request, Report* report) {
@@ -299,14 +289,9 @@ int run(const RunOptions& options, Report* report) {
     request.argv.push_back(std::move(word));
   }
   request.work_folder = options.work_folder.value_or("");
-  // No file the program writes may fill the disk: without a box, nor grow
-  // beyond what the agent reads whole; with an output bound, nor beyond it
-  // by more than the byte that tells it was passed.
+  // No file the program writes may fill the disk (in the box, the write
+  // limit holds it), nor grow beyond what the agent reads whole.
   request.max_file_size = options.boxed ? 0 : platform::kMaxWholeRead;
-  if (options.output_limit != 0) {
-    uint64_t bound = options.output_limit + 1;
-    request.max_file_size = request.max_file_size == 0 ? bound : std::min(request.max_file_size, bound);
-  }
   platform::UniqueFd input;
   platform::UniqueFd output;
   if (options.input_file) {
@@ -330,13 +315,11 @@ int run(const RunOptions& options, Report* report) {
   // A run that wrote past the bound ended badly, however it ended; only a
   // time out stays one.
   bool ended = status == status_of(ST_NO_ERROR) || status == status_of(ST_RUN_TIME_ERROR);
-  if (options.output_limit == 0 || !ended) return status;
-  if (output_too_large(options, output.get()) ||
-      report->text.find("\nsignal=" + std::to_string(SIGXFSZ) + "\n") != std::string::npos) {
-    report->add("ended", "output limit");
-    return status_of(ST_RUN_TIME_ERROR);
+  if (options.output_limit == 0 || !ended || !output_too_large(options, output.get())) {
+    return status;
   }
-  return status;
+  report->add("ended", "output limit");
+  return status_of(ST_RUN_TIME_ERROR);
 }
 
 }  // namespace

@@ -39,8 +39,8 @@ struct BoxOptions {
   uint32_t max_processes = 256;
   // MiB a run may write in all; 0: no limit.
   uint32_t write_limit_mib = 1024;
-  // MiB of a judged run's output (and of any file it writes); 0: no bound
-  // but the write limit. Held with or without the box.
+  // MiB a judged run may write to its standard output; 0: no bound but the
+  // write limit. Held with or without the box.
   uint32_t output_limit_mib = 64;
 };
 
@@ -91,8 +91,8 @@ class ProgramRunner {
   // launcher writes there how the run went ("key=value" lines). In a box,
   // only the files of the work folder named in `kept_files` (one per line;
   // unset: all) are kept of what the program wrote. With `streams`, the
-  // program reads and writes its standard streams there, and a file it
-  // writes beyond the output bound is a run-time error (4000). Returns the launcher's code: 0, 204
+  // program reads and writes its standard streams there, and more standard
+  // output than the output bound is a run-time error (4000). Returns the launcher's code: 0, 204
   // (not started), 206 (not an executable), 3000 (time out), 4000 (non-zero exit or crash), or with
   // kProgramOwn the program's own exit code below 200; 204 when the launcher cannot be started; 205
   // when the launcher itself overran the time limit by 1000 ms or the agent is stopping, and was

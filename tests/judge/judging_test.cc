@@ -176,8 +176,8 @@ TEST_F(JudgingTest, StandardStreams) {
       << "even an empty one";
   EXPECT_EQ(submit(1, "#!/bin/sh\nread a b\necho $((a + b)) >&2\n"), 5001)
       << "standard error is never judged";
-  // 64 MiB is the default bound: the write past it fails, the run goes on
-  // and ends well, and is still a run-time error.
+  // 64 MiB is the default bound of standard output: a run that wrote more
+  // and ended well is still a run-time error.
   EXPECT_EQ(submit(1, "#!/bin/sh\nhead -c 67108865 /dev/zero\n" + to_stdout.substr(10)),
             4001);
 

@@ -140,13 +140,20 @@ TEST_F(SpawnletTest, ExitStatusTellsHowTheRunEnded) {
   EXPECT_TRUE(all_ended(5000));
 }
 
-TEST_F(SpawnletTest, FilesBeyondTheOutputBound) {
-  Arguments bound = encoded({"-?osz", "1"});
+TEST_F(SpawnletTest, StandardOutputBeyondTheBound) {
+  folder_.write("flood.sh", "#!/bin/sh\nhead -c \"$1\" /dev/zero\n");
+  chmod(folder_.file("flood.sh").c_str(), 0755);
+  auto flood = [&](const char* bytes) {
+    return encoded({"-?src", folder_.file("flood.sh"), "-?cmd", bytes, "-?tmr", "5000", "-?sou",
+                    "out.txt", "-?osz", "1"});
+  };
   for (bool boxed : {false, true}) {
+    EXPECT_EQ(run(flood("1048576"), {}, boxed).first, 0) << "as large as the bound";
+    EXPECT_EQ(run(flood("1048577"), {}, boxed).first, 240) << "beyond it";
+    EXPECT_EQ(run(helper_run("grow 2") + encoded({"-?osz", "1"}), {}, boxed).first, 0)
+        << "other files are held by the write limit alone";
     std::filesystem::remove(folder_.file("grown"));
-    EXPECT_EQ(run(helper_run("grow 1") + bound, {}, boxed).first, 0) << "as large as the bound";
-    std::filesystem::remove(folder_.file("grown"));
-    EXPECT_EQ(run(helper_run("grow 2") + bound, {}, boxed).first, 240) << "beyond it";
+    std::filesystem::remove(folder_.file("out.txt"));
   }
 }
 
