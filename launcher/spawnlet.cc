@@ -309,6 +309,12 @@ int run(const RunOptions& options, Report* report) {
       return status_of(ST_PROCESS_CREATE);
     }
     request.output_fd = output.get();
+    // The boxed program may open it afresh too, as /dev/stdout.
+    if (options.boxed && platform::running_as_root() &&
+        !platform::give_file(output.get(), options.box.uid, options.box.gid)) {
+      report->add("failed", std::string("standard output: ") + strerror(errno));
+      return status_of(ST_PROCESS_CREATE);
+    }
   }
   int status = options.boxed ? run_boxed(options, request, report)
                              : run_unboxed(options, request, report);

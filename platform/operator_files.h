@@ -4,6 +4,7 @@
 #ifndef PROBATOR_PLATFORM_OPERATOR_FILES_H_
 #define PROBATOR_PLATFORM_OPERATOR_FILES_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -57,6 +58,9 @@ UniqueFd open_scratch_file(const std::string& folder);
 // read-only) or output (created or emptied, 0644), never through a link; the
 // descriptor is above 2 and closed on exec. Invalid on failure, with errno.
 UniqueFd open_stream_file(const std::string& path, bool for_writing);
+
+// Makes `uid`:`gid` the owner of the file behind `fd`.
+bool give_file(int fd, uint32_t uid, uint32_t gid);
 
 // The size of the file behind `fd`, or of the regular file at `path` (a
 // link is not followed); -1 when it cannot be told.

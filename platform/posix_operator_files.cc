@@ -97,6 +97,8 @@ UniqueFd open_stream_file(const std::string& path, bool for_writing) {
   return UniqueFd(::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
 }
 
+bool give_file(int fd, uint32_t uid, uint32_t gid) { return ::fchown(fd, uid, gid) == 0; }
+
 long long file_size(int fd) {
   struct stat st {};
   return ::fstat(fd, &st) == 0 ? static_cast<long long>(st.st_size) : -1;

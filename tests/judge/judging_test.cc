@@ -169,6 +169,9 @@ TEST_F(JudgingTest, StandardStreams) {
   sum_task(1);
   const std::string to_stdout = "#!/bin/sh\nread a b\necho $((a + b))\n";
   EXPECT_EQ(submit(1, to_stdout), ST_NO_ERROR) << "the input on standard input, output judged";
+  EXPECT_EQ(submit(1, "#!/bin/sh\nread a b < /dev/stdin\necho $((a + b)) > /dev/stdout\n"),
+            ST_NO_ERROR)
+      << "both opened afresh by their names";
   EXPECT_EQ(submit(1, "#!/bin/sh\nread a b\necho $((a + b)) > output.txt\necho 0\n"),
             ST_NO_ERROR)
       << "the output file wins";
