@@ -3,11 +3,12 @@ that a contest's expected verdicts can be checked before any agent runs.
 
 Per test the program runs in a fresh folder holding "input.txt", which is
 its standard input too, under the task's time limit; it writes "output.txt",
-or else its standard output is judged. Both outputs are normalised (lower case, one space between
-words, CR LF between lines, nothing trailing), then the checker decides
-(arguments: input, tested output, expected output; exit 0 accepted,
-1 wrong answer, 2 output format) or the outputs must be equal. A reference
-solution produces the expected output from its own fresh copy of the input.
+or else its standard output is judged. A checker decides on both outputs as
+they were written (arguments: input, tested output, expected output; exit 0
+accepted, 1 wrong answer, 2 output format); without one, their normal forms
+(lower case, one space between words, CR LF between lines, nothing trailing)
+must be equal. A reference solution produces the expected output from its
+own fresh copy of the input.
 
 The compilers are four of those the agent is set up with: gcc, g++, fpc,
 python3. A submission in another language is skipped (see
@@ -45,22 +46,22 @@ class JudgeError(Exception):
 def normalize(data: bytes) -> bytes:
     """Lower-cases A to Z, turns each white-space run into one space, or into
     CR LF when it holds a line break, and drops leading and trailing white
-    space. A zero byte ends the text, except inside a white-space run."""
+    space. Every other byte, a zero byte included, belongs to a word."""
     end = len(data)
-    while end and (data[end - 1] in _WHITESPACE or data[end - 1] == 0):
+    while end and data[end - 1] in _WHITESPACE:
         end -= 1
     i = 0
     while i < end and data[i] in _WHITESPACE:
         i += 1
     out = bytearray()
-    while i < end and data[i] != 0:
+    while i < end:
         if data[i] in _WHITESPACE:
             line_break = False
-            while i < end and (data[i] in _WHITESPACE or data[i] == 0):
+            while i < end and data[i] in _WHITESPACE:
                 line_break |= data[i] in b"\n\r"
                 i += 1
             out += b"\r\n" if line_break else b" "
-        while i < end and data[i] not in _WHITESPACE and data[i] != 0:
+        while i < end and data[i] not in _WHITESPACE:
             out.append(data[i] + 32 if 65 <= data[i] <= 90 else data[i])
             i += 1
     return bytes(out)
@@ -170,7 +171,6 @@ class LocalJudge:
         tested = output_of(work)
         if tested is None:
             return verdicts.OUTPUT_FORMAT
-        tested = normalize(tested)
         if task.number in self.references:
             reference = self._fresh_folder("reference", test)
             status = run(self.references[task.number].command, reference, task.time_limit,
@@ -182,15 +182,16 @@ class LocalJudge:
             expected = output_of(reference)
             if expected is None:
                 return verdicts.ERROR
-            expected = normalize(expected)
         else:
-            expected = normalize(test.output)
+            expected = test.output
         if task.number not in self.checkers:
-            return verdicts.ACCEPTED if tested == expected else verdicts.WRONG_ANSWER
-        (work / "toutput.txt").write_bytes(tested)
-        (work / "output.txt").write_bytes(expected)
+            same = normalize(tested) == normalize(expected)
+            return verdicts.ACCEPTED if same else verdicts.WRONG_ANSWER
+        # A checker judges both outputs as they were written.
+        (work / "toutput.raw").write_bytes(tested)
+        (work / "output.raw").write_bytes(expected)
         command = self.checkers[task.number].command + [
-            str(work / "input.txt"), str(work / "toutput.txt"), str(work / "output.txt")]
+            str(work / "input.txt"), str(work / "toutput.raw"), str(work / "output.raw")]
         status = run(command, work, CHECKER_TIME_LIMIT)
         return {0: verdicts.ACCEPTED, 1: verdicts.WRONG_ANSWER,
                 2: verdicts.OUTPUT_FORMAT}.get(status, verdicts.ERROR)
