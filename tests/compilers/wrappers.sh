@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The compiler wrappers beyond what the sample contest shows: each says in one
 # line which toolchain it lacks, and the Java wrapper finds a main class that
-# neither is public nor matches the file's name, inside a package.
+# neither is public nor matches the file's name, inside a package, and makes a
+# program that starts within a data limit of 64 MiB.
 # Usage: tests/compilers/wrappers.sh
 set -euo pipefail
 compilers="$(cd "$(dirname "$0")/../../compilers" && pwd)"
@@ -34,6 +35,9 @@ EOF
   "$compilers/probator-java" "$scratch/tsol.java" 2>/dev/null || fail "probator-java: no program"
   (cd "$scratch" && echo "40 2" >input.txt && ./tsol.exe) || fail "the Java program failed"
   [ "$(cat "$scratch/output.txt")" = 42 ] || fail "the Java program wrote $(cat "$scratch/output.txt")"
+  # As in a box without a memory control group: 64 MiB held by the data limit.
+  (cd "$scratch" && ulimit -s 65536 && ulimit -d 65536 && ./tsol.exe >/dev/null) ||
+    fail "the Java program failed within a data limit of 64 MiB"
   echo 'class NoMain { static void main(String[] a) {} }' >"$scratch/nomain.java"
   ! "$compilers/probator-java" "$scratch/nomain.java" 2>/dev/null ||
     fail "probator-java accepted a program without a public main"
