@@ -316,8 +316,8 @@ int run(const RunOptions& options, Report* report) {
       return status_of(ST_PROCESS_CREATE);
     }
   }
-  int status = options.boxed ? run_boxed(options, request, report)
-                             : run_unboxed(options, request, report);
+  int status =
+      options.boxed ? run_boxed(options, request, report) : run_unboxed(options, request, report);
   // A run that wrote past the bound ended badly, however it ended; only a
   // time out stays one.
   bool ended = status == status_of(ST_NO_ERROR) || status == status_of(ST_RUN_TIME_ERROR);

@@ -18,7 +18,8 @@ class MemoryGroup {
   MemoryGroup(const MemoryGroup&) = delete;
   MemoryGroup& operator=(const MemoryGroup&) = delete;
 
-  // Makes a group below the caller's own that holds its processes to
+  // Makes a group below the caller's own (or, for a caller in the leaf
+  // that settle_in_memory_leaf() made, beside it) that holds its processes to
   // `limit` bytes of memory (swap included where the kernel counts it).
   // False, and no group, when no memory controller can be written here.
   bool create(uint64_t limit);
@@ -39,6 +40,15 @@ class MemoryGroup {
   bool v2_ = false;
   UniqueFd procs_;
 };
+
+// On cgroup v2 a group that holds processes cannot hand the memory
+// controller down to groups below it. Where the caller's own v2 group is
+// its alone (a service's, with delegation), offers the memory controller
+// and does not hand it down yet, the caller moves into a new leaf below it
+// and hands the controller down, so that every later run can have a memory
+// group beside the leaf. Returns the leaf's folder, or empty when nothing
+// was done (v1, no delegation, other processes in the group, a failure).
+std::string settle_in_memory_leaf();
 
 }  // namespace platform
 

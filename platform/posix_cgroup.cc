@@ -102,6 +102,19 @@ std::string own_memory_folder(bool* v2) {
 }
 
 constexpr char kPrefix[] = "/probator-box-";
+// The leaf that settle_in_memory_leaf() makes for the agent and its launchers.
+constexpr char kLeaf[] = "probator-agent";
+
+bool ends_in_leaf(const std::string& folder) {
+  size_t slash = folder.rfind('/');
+  return slash != std::string::npos && folder.compare(slash + 1, std::string::npos, kLeaf) == 0;
+}
+
+bool hands_down_memory(const std::string& folder) {
+  std::string handed_down = read_small(folder + "/cgroup.subtree_control");
+  for (char& c : handed_down) c = c == '\n' ? ' ' : c;
+  return has_word(handed_down, "memory", ' ');
+}
 
 // Removes the groups of launchers that were killed before they could remove
 // their own: a group whose launcher is gone and that holds no process.
@@ -125,11 +138,12 @@ MemoryGroup::~MemoryGroup() { remove(); }
 bool MemoryGroup::create(uint64_t limit) {
   std::string parent = own_memory_folder(&v2_);
   if (parent.empty()) return false;
-  // A v2 group gets the controller only where its parent hands it down.
-  if (v2_) {
-    std::string handed_down = read_small(parent + "/cgroup.subtree_control");
-    for (char& c : handed_down) c = c == '\n' ? ' ' : c;
-    if (!has_word(handed_down, "memory", ' ')) return false;
+  // A v2 group gets the controller only where its parent hands it down;
+  // from the agent's leaf, the runs' groups go beside it.
+  if (v2_ && !hands_down_memory(parent)) {
+    if (!ends_in_leaf(parent)) return false;
+    parent.resize(parent.rfind('/'));
+    if (!hands_down_memory(parent)) return false;
   }
   remove_leftovers(parent);
   std::string folder = parent + kPrefix + std::to_string(::getpid());
@@ -179,6 +193,33 @@ void MemoryGroup::remove() {
     ::usleep(1000);
   }
   folder_.clear();
+}
+
+std::string settle_in_memory_leaf() {
+  bool v2 = false;
+  std::string own = own_memory_folder(&v2);
+  if (own.empty() || !v2 || ends_in_leaf(own) || hands_down_memory(own)) return "";
+  std::string offered = read_small(own + "/cgroup.controllers");
+  for (char& c : offered) c = c == '\n' ? ' ' : c;
+  if (!has_word(offered, "memory", ' ')) return "";
+  // Only a group that holds this process alone: never a login session's.
+  std::istringstream members(read_small(own + "/cgroup.procs"));
+  std::vector<std::string> pids;
+  for (std::string pid; members >> pid;) pids.push_back(pid);
+  if (pids.size() != 1 || pids[0] != std::to_string(::getpid())) return "";
+  const std::string leaf = own + "/" + kLeaf;
+  if (::mkdir(leaf.c_str(), 0755) != 0 && errno != EEXIST) return "";
+  if (!write_small(leaf + "/cgroup.procs", "0")) {
+    ::rmdir(leaf.c_str());
+    return "";
+  }
+  if (!write_small(own + "/cgroup.subtree_control", "+memory")) {
+    // Back where it was: the leaf is of no use.
+    write_small(own + "/cgroup.procs", "0");
+    ::rmdir(leaf.c_str());
+    return "";
+  }
+  return leaf;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/box.h"
+#include "platform/cgroup.h"
 #include "platform/processes.h"
 #include "tester/diagnostics.h"
 #include "tester/folders.h"
@@ -92,10 +93,9 @@ StatusCode Sandbox::read_settings(ConfigText& text, BoxOptions* options) {
       valid = valid && !value.empty() && value[0] == '/';
       options->readable.push_back(value);
     } else {
-      diagnostic(
-          "[SANDBOX]: unknown key \"" + key +
-          "\" (keys: enabled, box_user, box_group, max_processes, write_limit_mib, "
-          "output_limit_mib, readable)");
+      diagnostic("[SANDBOX]: unknown key \"" + key +
+                 "\" (keys: enabled, box_user, box_group, max_processes, write_limit_mib, "
+                 "output_limit_mib, readable)");
       return ST_INI_KEY;
     }
     if (!valid) {
@@ -131,6 +131,10 @@ void Sandbox::add_hidden(BoxOptions* options) const {
 }
 
 StatusCode Sandbox::check_box(const BoxOptions& options) {
+  // Under cgroup v2 a service whose group is delegated to it gets exact
+  // memory limits only from a leaf of its own.
+  const std::string leaf = platform::settle_in_memory_leaf();
+  if (!leaf.empty()) diagnostic("sandbox: moved into " + leaf + ", so that runs get memory groups");
   set_box_options(options);
   std::string program = "/bin/true";
   if (!platform::is_program_file(program)) program = platform::search_path("true");

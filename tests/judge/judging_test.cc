@@ -172,8 +172,7 @@ TEST_F(JudgingTest, StandardStreams) {
   EXPECT_EQ(submit(1, "#!/bin/sh\nread a b < /dev/stdin\necho $((a + b)) > /dev/stdout\n"),
             ST_NO_ERROR)
       << "both opened afresh by their names";
-  EXPECT_EQ(submit(1, "#!/bin/sh\nread a b\necho $((a + b)) > output.txt\necho 0\n"),
-            ST_NO_ERROR)
+  EXPECT_EQ(submit(1, "#!/bin/sh\nread a b\necho $((a + b)) > output.txt\necho 0\n"), ST_NO_ERROR)
       << "the output file wins";
   EXPECT_EQ(submit(1, "#!/bin/sh\nread a b\n: > output.txt\necho $((a + b))\n"), 2001)
       << "even an empty one";
@@ -181,8 +180,7 @@ TEST_F(JudgingTest, StandardStreams) {
       << "standard error is never judged";
   // 64 MiB is the default bound of standard output: a run that wrote more
   // and ended well is still a run-time error.
-  EXPECT_EQ(submit(1, "#!/bin/sh\nhead -c 67108865 /dev/zero\n" + to_stdout.substr(10)),
-            4001);
+  EXPECT_EQ(submit(1, "#!/bin/sh\nhead -c 67108865 /dev/zero\n" + to_stdout.substr(10)), 4001);
 
   add_task(2);
   add_test(2, 1, "5 6\n", nullptr);
